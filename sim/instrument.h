@@ -1,0 +1,52 @@
+// One simulated instrument model: a table of handlers the bus calls as a
+// controller addresses the device. Models fill only what they care about;
+// the shared defaults in instrument.cpp fill the rest.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace vorel::sim {
+
+// Per-instance state the bus keeps for each device.
+struct DeviceState {
+  std::string output;           // bytes waiting to be talked
+  std::string input;            // message being received
+  std::deque<std::string> errors;
+  uint8_t stbUser = 0;          // model-specific status byte bits
+  bool srq = false;             // requesting service (RQS)
+  bool remote = false, lockout = false;
+  int ese = 0, esr = 0, sre = 0;
+  uint64_t counter = 0;
+};
+
+struct Instrument {
+  // Bytes received while listening; end = EOI on the last byte.
+  void (*listen)(DeviceState&, const uint8_t* data, size_t n, bool end);
+  // Fill up to max bytes while talking; set end when the last byte carries EOI.
+  size_t (*talk)(DeviceState&, uint8_t* buf, size_t max, bool& end);
+  void (*deviceClear)(DeviceState&);
+  void (*trigger)(DeviceState&);
+  uint8_t (*serialPoll)(DeviceState&);
+  void (*powerOn)(DeviceState&);
+};
+
+// Shared defaults.
+void defaultListen(DeviceState&, const uint8_t*, size_t, bool);
+size_t defaultTalk(DeviceState&, uint8_t* buf, size_t max, bool& end);  // drains output
+void defaultClear(DeviceState&);
+void defaultTrigger(DeviceState&);
+uint8_t defaultSerialPoll(DeviceState&);
+void defaultPowerOn(DeviceState&);
+
+extern const Instrument scpiMeter, loopback, sequenceSource, secondaryOnly, faultyDevice;
+
+}  // namespace vorel::sim
+
+namespace vorel::sim {
+// The IEEE 488.2 common-command engine the SCPI models share.
+void scpiListen(DeviceState&, const uint8_t* d, size_t n, bool end, bool selfTestFails);
+uint8_t scpiSerialPoll(DeviceState&);
+void scpiClear(DeviceState&);
+}  // namespace vorel::sim

@@ -1,0 +1,85 @@
+// Asynchronous call slots: preparation, completion and cancellation.
+#include "exec/async_calls.h"
+
+#include <cstring>
+
+#include "console/command_catalogue.h"
+#include "console/messages.h"
+#include "console/print.h"
+#include "display/buffer_display.h"
+#include "driver/gpib.h"
+#include "driver/status_copies.h"
+#include "exec/data_buffers.h"
+#include "exec/mode_flags.h"
+#include "exec/sequence_check.h"
+#include "registry/handle_registry.h"
+
+AsyncSlot asyncSlots[kAsyncSlots];
+
+bool IsAsynchronousCode(int32_t code) {
+  switch (code) {
+    case CODE_IBRDA: case CODE_IBWRTA: case CODE_IBCMDA:
+    case CODE_IBWRTAN: case CODE_IBRDAN: case CODE_IBCMDAN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+AsyncSlot* PrepareAsynchronous(ParsedCommand& c) {
+  AsyncSlot* slot = nullptr;
+  for (AsyncSlot& s : asyncSlots)
+    if (!s.buffer) {
+      slot = &s;
+      break;
+    }
+  if (!slot) {
+    PrintCut(kMessages[MSG_TOO_MANY_ASYNC]);
+    return nullptr;
+  }
+  const uint32_t count = c.count > 0 ? static_cast<uint32_t>(c.count) : 0;
+  uint8_t* buffer = AllocateDataBuffer(count + 1);
+  if (!buffer) return nullptr;
+  if ((c.code == CODE_IBWRTA || c.code == CODE_IBCMDA) && c.data && count) std::memcpy(buffer, c.data, count);
+  slot->buffer = buffer;
+  slot->capacity = count + 1 + (slopCheck ? 8 : 0);
+  slot->catalogueIndex = c.catalogueIndex;
+  slot->ud = CurrentHandle();
+  c.data = buffer;
+  return slot;
+}
+
+void FreeAsyncSlot(AsyncSlot& slot) {
+  ReleaseDataBuffer(slot.buffer);
+  slot.buffer = nullptr;
+}
+
+void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
+  if (!(ibsta & CMPL)) return;
+  const int32_t ud = CurrentHandle();
+  for (AsyncSlot& slot : asyncSlots) {
+    if (!slot.buffer || slot.ud != ud) continue;
+    const CommandRow& row = kCatalogue[slot.catalogueIndex];
+    // ibcntl is the waiting call's count; never show past the slot's buffer.
+    uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.capacity ? static_cast<uint32_t>(ibcntl) : slot.capacity;
+    if (row.flags & CMD_SHOW_BUFFER) ShowBuffer(slot.buffer, shown);
+    if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.capacity);
+    FreeAsyncSlot(slot);
+    c.data = nullptr;
+    flags = row.flags;
+  }
+}
+
+void CancelAsyncCalls(ParsedCommand& c, uint32_t& flags) {
+  const int32_t ud = CurrentHandle();
+  for (AsyncSlot& slot : asyncSlots) {
+    if (!slot.buffer || slot.ud != ud) continue;
+    flags = kCatalogue[slot.catalogueIndex].flags;
+    FreeAsyncSlot(slot);
+    c.data = nullptr;
+  }
+}
+
+void ResetAsyncCalls() {
+  for (AsyncSlot& slot : asyncSlots) slot = AsyncSlot{0, 0, nullptr, 0};
+}

@@ -1,0 +1,51 @@
+// Dynamic library loading on Linux, with the error codes the driver's users know.
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int kLoadFailed = 126;
+constexpr int kSymbolNotFound = 127;
+
+int lastErrorCode = 0;
+
+void* Load(const char* file) {
+  void* library = dlopen(file, RTLD_NOW);
+  if (library == nullptr) lastErrorCode = kLoadFailed;
+  return library;
+}
+
+// dlopen searches the usual places for a plain name and takes a path as it is.
+void* LoadByName(const char* fileName) { return Load(fileName); }
+void* LoadByPath(const char* path) { return Load(path); }
+
+void* FindSymbol(void* library, const char* name) {
+  dlerror();
+  void* address = dlsym(library, name);
+  if (address == nullptr) lastErrorCode = kSymbolNotFound;
+  return address;
+}
+
+void FreeLibrary(void* library) { dlclose(library); }
+
+int LastError() { return lastErrorCode; }
+
+bool SystemDirectory(char* buffer, int size) {
+  const char* directory = VOREL_SYSTEM_DIR;
+  size_t length = std::strlen(directory);
+  if (size <= 0 || length + 1 > static_cast<size_t>(size)) return false;
+  std::memcpy(buffer, directory, length + 1);
+  return true;
+}
+
+void AtExit(void (*routine)()) { std::atexit(routine); }
+
+const LoaderPlatform kPlatform = {
+    LoadByName, LoadByPath, FindSymbol, FreeLibrary, LastError, SystemDirectory, AtExit,
+};
+}  // namespace
+
+const LoaderPlatform& DynamicLibraryPlatform() { return kPlatform; }

@@ -1,0 +1,205 @@
+// The status report and the query displays on fixed status words.
+#include "display/status_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "console/command_catalogue.h"
+#include "console/print.h"
+#include "display/buffer_display.h"
+#include "display/query_display.h"
+#include "driver/gpib.h"
+#include "driver/status_copies.h"
+#include "exec/mode_flags.h"
+
+namespace {
+
+template <typename F>
+std::string Capture(F f) {
+  testing::internal::CaptureStdout();
+  f();
+  std::fflush(stdout);
+  return testing::internal::GetCapturedStdout();
+}
+
+ParsedCommand Command(const char* name) {
+  ParsedCommand c{};
+  c.catalogueIndex = FindCommand(name);
+  c.code = kCatalogue[c.catalogueIndex].code;
+  return c;
+}
+
+uint32_t Flags(const char* name) { return kCatalogue[FindCommand(name)].flags; }
+
+struct ReportTest : testing::Test {
+  void SetUp() override {
+    ibsta = iberr = ibcnt = ibcntl = 0;
+    quietMode = 0;
+    slopCheck = 0;
+    displayMode = DISPLAY_FULL;
+  }
+  void Status(int32_t sta, int32_t err, int32_t cnt) {
+    ibsta = sta;
+    iberr = err;
+    ibcnt = ibcntl = cnt;
+  }
+};
+
+TEST_F(ReportTest, StatusLineNamesEveryBit) {
+  struct Row {
+    int32_t status;
+    const char* line;
+  } rows[] = {
+      {0xC100, "[c100]   ( err timo cmpl )\n"},
+      {0, "[0000]   ( )\n"},
+      {0x0600, "[0600]   ( bit10 bit9 )\n"},
+      {0x1FFFF, "[ffff]   ( err timo end srqi rqs bit10 bit9 cmpl lok rem cic atn tacs lacs dtas dcas )\n"},
+  };
+  for (const Row& r : rows) {
+    char line[200];
+    FormatStatusLine(r.status, line, sizeof line);
+    EXPECT_STREQ(line, r.line);
+  }
+}
+
+TEST_F(ReportTest, ErrorLines) {
+  struct Row {
+    int32_t err;
+    int32_t count;
+    const char* expected;
+  } rows[] = {
+      {EDVR, 126, "[8000]   ( err )\nerror: EDVR (0x7e)\n"},
+      {9, 3, "[8000]   ( err )\nerror: 9\n"},
+      {EARG, 0, "[8000]   ( err )\nerror: EARG\n"},
+  };
+  for (const Row& r : rows) {
+    Status(ERR, r.err, r.count);
+    ParsedCommand c = Command("ibclr");
+    EXPECT_EQ(Capture([&] { StatusReport(Flags("ibclr"), c); }), r.expected);
+  }
+}
+
+TEST_F(ReportTest, LoadFailureSkipsCountAndData) {
+  Status(ERR, EDVR, 126);
+  uint8_t buffer[11] = {};
+  ParsedCommand c = Command("ibrd");
+  c.data = buffer;
+  c.count = 10;
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }), "[8000]   ( err )\nerror: EDVR (0x7e)\n");
+}
+
+TEST_F(ReportTest, ReadShowsCountAndData) {
+  Status(END | CMPL, 0, 3);
+  uint8_t buffer[11] = {'a', 'b', 'c'};
+  ParsedCommand c = Command("ibrd");
+  c.data = buffer;
+  c.count = 10;
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }),
+            "[2100]   ( end cmpl )\ncount:  3\n"
+            "61  62  63                                      a b c \n");
+}
+
+TEST_F(ReportTest, FindLstnBeyondItsLimit) {
+  Status(ERR | CMPL, ETAB, 2);
+  uint16_t results[17] = {1, 2};
+  ParsedCommand c = Command("findlstn");
+  c.resultList = results;
+  c.count = 1;
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("findlstn"), c); }),
+            "[8100]   ( err cmpl )\n"
+            "error: ETAB\n"
+            "Warning: More than [count] listeners found\n"
+            "count:  2\n"
+            "count is the number of listeners found\n"
+            "Listeners :    1\n               2\n           \n");
+}
+
+TEST_F(ReportTest, WaitCountOnlyWithoutCompletion) {
+  ParsedCommand c = Command("ibwait");
+  Status(TIMO, 0, 5);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibwait"), c); }), "[4000]   ( timo )\ncount:  5\n");
+  Status(CMPL, 0, 5);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibwait"), c); }), "[0100]   ( cmpl )\n");
+}
+
+TEST_F(ReportTest, PreviousValueOnlyOnSuccess) {
+  ParsedCommand c = Command("ibpad");
+  Status(CMPL, 0, 0);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibpad"), c); }), "[0100]   ( cmpl )\nprevious value: 0\n");
+  Status(ERR, EARG, 0);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibpad"), c); }), "[8000]   ( err )\nerror: EARG\n");
+}
+
+TEST_F(ReportTest, QueriedValues) {
+  uint8_t buffer[8] = {65, 0, 0, 0};
+  ParsedCommand c = Command("ibrsp");
+  c.data = buffer;
+  c.count = 1;
+  Status(CMPL, 0, 0);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrsp"), c); }), "[0100]   ( cmpl )\nPoll:  0x41 (decimal:65)\n");
+  c = Command("ibask");
+  buffer[0] = 10;
+  c.data = buffer;
+  c.count = 4;
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibask"), c); }),
+            "[0100]   ( cmpl )\nCurrent Value:  0xa (decimal:10)\n");
+  Status(ERR, ENEB, 0);
+  EXPECT_NE(Capture([&] { StatusReport(Flags("ibask"), c); }).find("Current Value"), std::string::npos);
+  Status(ERR, EARG, 0);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibask"), c); }).find("Current Value"), std::string::npos);
+}
+
+TEST_F(ReportTest, BusLines) {
+  EXPECT_EQ(Capture([] { ShowBusLines(0xA0FF); }), "    GPIB Lines: [a0ff] ( EOI SRQ )\n");
+  EXPECT_EQ(Capture([] { ShowBusLines(0x20FB); }),
+            "    GPIB Lines: [20fb] ( SRQ )\n"
+            "    The state of the following GPIB Lines are unknown:\n"
+            "        ( NRFD )\n");
+  EXPECT_EQ(Capture([] { ShowBusLines(0xFF00); }),
+            "    GPIB Lines: [ff00] ( )\n"
+            "    The state of the following GPIB Lines are unknown:\n"
+            "        ( EOI ATN SRQ REN IFC NRFD NDAC DAV )\n");
+}
+
+TEST_F(ReportTest, PreviousBoardAndExpertResults) {
+  EXPECT_EQ(Capture([] { ShowPreviousBoard(-1); }), "Previous access board was None\n");
+  EXPECT_EQ(Capture([] { ShowPreviousBoard(0); }), "Previous access board was GPIB0\n");
+  uint8_t configured[400] = {};
+  configured[0] = configured[4 * 7] = 1;
+  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeInterfaceIsConfigured, configured, 400); }),
+            "\t  Interfaces Configured :  0 7\n");
+  uint8_t version[9] = {'1', '.', '5', 0};
+  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeAPISpecVersion, version, 9); }),
+            "   API\tSpecification Version = 1.5\n");
+  // A string without its zero is cut at the buffer's end.
+  uint8_t full[4] = {'a', 'b', 'c', 'd'};
+  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeDriverVersion, full, 4); }), "   DriverVersion = abcd\n");
+  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeLck, nullptr, 0); }), "   Function not yet implemented\n");
+  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeWrite, nullptr, 0); }), "");
+}
+
+TEST_F(ReportTest, SlopZone) {
+  slopCheck = 1;
+  uint8_t buffer[19];
+  std::memset(buffer, 0x5A, sizeof buffer);
+  buffer[11] = 0x80;
+  ParsedCommand c = Command("ibrd");
+  c.data = buffer;
+  c.count = 10;
+  displayMode = DISPLAY_OFF;
+  Status(CMPL, 0, 10);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }),
+            "[0100]   ( cmpl )\ncount:  10\nbuffer: (off)\n"
+            "\nslop check zone: buf[ah - 11h] =  5ah ffffff80h 5ah 5ah 5ah 5ah 5ah 5ah\n");
+}
+
+TEST_F(ReportTest, OwnCommandsPrintNothing) {
+  ParsedCommand c = Command("print");
+  Status(ERR, EARG, 0);
+  EXPECT_EQ(Capture([&] { StatusReport(Flags("print"), c); }), "");
+}
+
+}  // namespace
