@@ -19,8 +19,8 @@ constexpr uint32_t kAllListenersResults = 992;
 bool IsOdd(const void* p) { return reinterpret_cast<uintptr_t>(p) & 1; }
 }  // namespace
 
-void FormatPointer(const void* p, char* out) {
-  std::snprintf(out, 19, "0x%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+void FormatPointer(uintptr_t p, char* out) {
+  std::snprintf(out, 19, "0x%016llX", static_cast<unsigned long long>(p));
 }
 
 uint8_t* AllocateDataBuffer(uint32_t n) {
@@ -32,7 +32,7 @@ uint8_t* AllocateDataBuffer(uint32_t n) {
   }
   if (expertMode) {
     char address[19];
-    FormatPointer(block, address);
+    FormatPointer(reinterpret_cast<uintptr_t>(block), address);
     ConsoleOutput("Allocated a buffer of size 0x%lX bytes at address %s %s\n", static_cast<unsigned long>(usable),
                   address, oddBuffers ? "(+1)" : "");
   }
@@ -50,7 +50,7 @@ uint16_t* AllocateResultArray(uint32_t n) {
   }
   if (expertMode) {
     char address[19];
-    FormatPointer(array, address);
+    FormatPointer(reinterpret_cast<uintptr_t>(array), address);
     ConsoleOutput("Allocated an array of size 0x%lX bytes at address %s\n", static_cast<unsigned long>(bytes), address);
   }
   return array;
@@ -60,7 +60,7 @@ namespace {
 void AnnounceRelease(const void* block) {
   if (!expertMode) return;
   char address[19];
-  FormatPointer(block, address);
+  FormatPointer(reinterpret_cast<uintptr_t>(block), address);
   ConsoleOutput("%s %s\n", kMessages[MSG_WILL_FREE], address);
 }
 }  // namespace

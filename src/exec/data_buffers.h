@@ -22,4 +22,4 @@ bool PrepareSynchronous(ParsedCommand& command, bool& ownsData);
 void ReleaseSynchronous(ParsedCommand& command, bool ownsData);
 
 // Writes "0x" and the pointer as 16 upper-case hex digits into out (19 bytes).
-void FormatPointer(const void* p, char* out);
+void FormatPointer(uintptr_t p, char* out);

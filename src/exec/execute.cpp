@@ -216,8 +216,8 @@ bool Execute(ParsedCommand& c, int32_t& newHandle) {
   }
   if (expertMode) {
     if (rawMode && !(kCatalogue[c.catalogueIndex].flags & CMD_NO_HANDLE))
-      ConsoleOutput("ud: 0x%04.4x, ", static_cast<unsigned>(ud));
-    ConsoleOutput("ibsta: 0x%04.4x, ibcntl: 0x%lx, iberr: %d\n", static_cast<unsigned>(ibsta),
+      ConsoleOutput("ud: 0x%.4x, ", static_cast<unsigned>(ud));
+    ConsoleOutput("ibsta: 0x%.4x, ibcntl: 0x%lx, iberr: %d\n", static_cast<unsigned>(ibsta),
                   static_cast<unsigned long>(static_cast<uint32_t>(ibcntl)), iberr);
   }
   return true;

@@ -1,0 +1,197 @@
+// Runs vorel on one session transcript and compares its whole output.
+//
+// A session file starts with optional header lines, then a line "---", then
+// the transcript: everything vorel prints on standard output and standard
+// error, with the text the user types written after its prompt as «typed»
+// at the end of the line. The runner feeds each typed text and a line feed
+// to vorel's standard input and expects the transcript without the «...»
+// parts and the line feeds after them.
+//
+// Header lines:
+//   args: -e -c "ibfind gpib0"   command-line arguments (double quotes group)
+//   env: NAME=VALUE              an environment variable for vorel
+//   # ...                        a comment
+//
+// Usage: session_runner VOREL SESSION_FILE   (run in the session file's folder)
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kOpen = "\xC2\xAB";   // «
+const std::string kClose = "\xC2\xBB";  // »
+
+struct Session {
+  std::vector<std::string> args;
+  std::vector<std::string> env;
+  std::string input;
+  std::string expected;
+};
+
+std::vector<std::string> SplitArgs(const std::string& text) {
+  std::vector<std::string> out;
+  std::string current;
+  bool quoted = false, any = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (any) out.push_back(current);
+      current.clear();
+      any = false;
+    } else {
+      current += c;
+      any = true;
+    }
+  }
+  if (any) out.push_back(current);
+  return out;
+}
+
+bool ReadSession(const char* path, Session& s) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::stringstream all;
+  all << file.rdbuf();
+  std::string text = all.str();
+  size_t at = 0;
+  for (;;) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) return false;
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (line == "---") break;
+    if (line.rfind("args:", 0) == 0) {
+      for (auto& a : SplitArgs(line.substr(5))) s.args.push_back(a);
+    } else if (line.rfind("env:", 0) == 0) {
+      size_t b = line.find_first_not_of(' ', 4);
+      if (b != std::string::npos) s.env.push_back(line.substr(b));
+    }
+  }
+  // Split the transcript into what is typed and what is expected.
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    bool hasNewline = end != std::string::npos;
+    at = hasNewline ? end + 1 : text.size();
+    size_t open = line.find(kOpen);
+    if (open != std::string::npos && line.size() >= kClose.size() &&
+        line.compare(line.size() - kClose.size(), kClose.size(), kClose) == 0 &&
+        open + kOpen.size() <= line.size() - kClose.size()) {
+      s.expected += line.substr(0, open);
+      s.input += line.substr(open + kOpen.size(), line.size() - kClose.size() - open - kOpen.size());
+      s.input += '\n';
+    } else {
+      s.expected += line;
+      if (hasNewline) s.expected += '\n';
+    }
+  }
+  return true;
+}
+
+bool Run(const char* vorel, const Session& s, std::string& output) {
+  int in[2], out[2];
+  if (pipe(in) || pipe(out)) return false;
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    for (const auto& e : s.env) putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(vorel));
+    for (const auto& a : s.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(vorel, argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  signal(SIGPIPE, SIG_IGN);
+  size_t written = 0;
+  int inFd = in[1];
+  fcntl(inFd, F_SETFL, O_NONBLOCK);
+  if (s.input.empty()) { close(inFd); inFd = -1; }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  char buffer[65536];
+  for (;;) {
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+    int n = poll(fds, inFd >= 0 ? 2 : 1, 100);
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      output += "\n[session runner: vorel did not end within 20 s]\n";
+      break;
+    }
+    if (n <= 0) continue;
+    if (inFd >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      ssize_t w = write(inFd, s.input.data() + written, s.input.size() - written);
+      if (w > 0) written += w;
+      if (w < 0 || written == s.input.size()) { close(inFd); inFd = -1; }
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP)) {
+      ssize_t r = read(out[0], buffer, sizeof buffer);
+      if (r <= 0) break;
+      output.append(buffer, r);
+    }
+  }
+  if (inFd >= 0) close(inFd);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return true;
+}
+
+std::string Visible(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c == '\n') out += "\\n\n";
+    else if (c < 0x20 || c == 0x7F) { char b[8]; std::snprintf(b, sizeof b, "\\x%02x", c); out += b; }
+    else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: session_runner VOREL SESSION_FILE\n";
+    return 2;
+  }
+  Session s;
+  if (!ReadSession(argv[2], s)) {
+    std::cerr << argv[2] << ": cannot read the session, or it has no \"---\" line\n";
+    return 2;
+  }
+  std::string output;
+  if (!Run(argv[1], s, output)) {
+    std::cerr << "cannot start " << argv[1] << "\n";
+    return 2;
+  }
+  if (output == s.expected) return 0;
+  size_t i = 0;
+  while (i < output.size() && i < s.expected.size() && output[i] == s.expected[i]) ++i;
+  size_t line = 1 + std::count(s.expected.begin(), s.expected.begin() + i, '\n');
+  std::cout << argv[2] << ": output differs from transcript line " << line << " of the expected output (byte " << i
+            << ")\n--- expected from there:\n" << Visible(s.expected.substr(i, 400))
+            << "\n--- actual from there:\n" << Visible(output.substr(i, 400)) << "\n--- whole actual output:\n"
+            << output << "\n";
+  return 1;
+}
