@@ -16,7 +16,7 @@ namespace {
 // What each level of the loop owns: its last command and its token buffer.
 struct LoopLevel {
   ParsedCommand command{};
-  char tokens[kTokenBufferSize]{};
+  char tokens[kLevelTokenStorage]{};
 };
 
 int fileNesting = 0;

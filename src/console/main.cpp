@@ -16,7 +16,7 @@ namespace {
 
 // The -c commands share one record and token buffer of their own.
 ParsedCommand oneShotCommand;
-char oneShotTokens[kTokenBufferSize];
+char oneShotTokens[kLevelTokenStorage];
 
 void RunOneShot(const char* text) {
   std::strncpy(lineBuffer, text, kLineBufferSize - 1);

@@ -71,7 +71,7 @@ constexpr MessageEntry kEntries[] = {
     {MSG_STAR_EXPECTED, "'*' expected"},
     {MSG_CANNOT_OPEN_FILE, "Cannot open file"},
     {MSG_USE_IBFIND, "Use IBFIND or IBDEV to open a device"},
-    {MSG_ILLEGAL_COMMAND, " illegal command in Execute()\n"},
+    {MSG_ILLEGAL_COMMAND, "   illegal command in Execute()\n"},
     {MSG_BANNER_NAME, "Tarnwick"},
     {MSG_BANNER_NOTICE1, "vorel " VOREL_VERSION ", an interactive console for GPIB (IEEE 488) instruments"},
     {MSG_BANNER_NOTICE2, "Driver: libvexon.so (the simulated bus shipped with vorel); put another first with LD_LIBRARY_PATH"},

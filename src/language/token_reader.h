@@ -14,8 +14,12 @@ struct Token {
 };
 
 constexpr int kTokenBufferSize = 4096;
-// The token buffer of the running command-loop level, and where the next
-// word or string is written in it. Set by the command loop for each line.
+// What a command-loop level owns for its tokens: the buffer a line is read
+// into, followed by the copy that keeps the last committed command's text.
+constexpr int kLevelTokenStorage = 2 * kTokenBufferSize;
+// The token buffer of the running command-loop level (kLevelTokenStorage
+// bytes), and where the next word or string is written in it. Set by the
+// command loop for each line.
 extern char* tokenBuffer;
 extern char* tokenPosition;
 

@@ -18,10 +18,12 @@ TEST(CommandCatalogue, FindCommandMatchesWholeWordsIgnoringCase) {
   };
   for (const Row& r : rows) {
     int row = FindCommand(r.word);
-    if (r.code < 0)
+    if (r.code < 0) {
       EXPECT_EQ(row, -1) << r.word;
-    else
-      ASSERT_GE(row, 0) << r.word, EXPECT_EQ(kCatalogue[row].code, r.code) << r.word;
+    } else {
+      ASSERT_GE(row, 0) << r.word;
+      EXPECT_EQ(kCatalogue[row].code, r.code) << r.word;
+    }
   }
   EXPECT_EQ(FindCommand(nullptr), -1);
 }

@@ -99,7 +99,7 @@ TEST_F(ReportTest, ReadShowsCountAndData) {
   c.count = 10;
   EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }),
             "[2100]   ( end cmpl )\ncount:  3\n"
-            "61  62  63                                      a b c \n");
+            "61  62  63                              a b c \n");
 }
 
 TEST_F(ReportTest, FindLstnBeyondItsLimit) {

@@ -8,11 +8,13 @@
 // parts and the line feeds after them.
 //
 // Header lines:
-//   args: -e -c "ibfind gpib0"   command-line arguments (double quotes group)
+//   args: -e -c "ibfind gpib0"   command-line arguments (double quotes group, \" is a quote)
 //   env: NAME=VALUE              an environment variable for vorel
+//   binary: PATH                 run this vorel instead, PATH relative to the build tree
 //   # ...                        a comment
+// In header values @BUILD@ stands for the build tree.
 //
-// Usage: session_runner VOREL SESSION_FILE   (run in the session file's folder)
+// Usage: session_runner VOREL SESSION_FILE BUILD_DIR   (run in the session file's folder)
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -36,6 +38,7 @@ const std::string kOpen = "\xC2\xAB";   // «
 const std::string kClose = "\xC2\xBB";  // »
 
 struct Session {
+  std::string binary;
   std::vector<std::string> args;
   std::vector<std::string> env;
   std::string input;
@@ -46,8 +49,12 @@ std::vector<std::string> SplitArgs(const std::string& text) {
   std::vector<std::string> out;
   std::string current;
   bool quoted = false, any = false;
-  for (char c : text) {
-    if (c == '"') {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+      current += text[++i];
+      any = true;
+    } else if (c == '"') {
       quoted = !quoted;
       any = true;
     } else if (!quoted && (c == ' ' || c == '\t')) {
@@ -61,6 +68,13 @@ std::vector<std::string> SplitArgs(const std::string& text) {
   }
   if (any) out.push_back(current);
   return out;
+}
+
+std::string buildDir;
+
+std::string Expand(std::string text) {
+  for (size_t at; (at = text.find("@BUILD@")) != std::string::npos;) text.replace(at, 7, buildDir);
+  return text;
 }
 
 bool ReadSession(const char* path, Session& s) {
@@ -77,10 +91,13 @@ bool ReadSession(const char* path, Session& s) {
     at = end + 1;
     if (line == "---") break;
     if (line.rfind("args:", 0) == 0) {
-      for (auto& a : SplitArgs(line.substr(5))) s.args.push_back(a);
+      for (auto& a : SplitArgs(line.substr(5))) s.args.push_back(Expand(a));
+    } else if (line.rfind("binary:", 0) == 0) {
+      size_t b = line.find_first_not_of(' ', 7);
+      if (b != std::string::npos) s.binary = buildDir + "/" + line.substr(b);
     } else if (line.rfind("env:", 0) == 0) {
       size_t b = line.find_first_not_of(' ', 4);
-      if (b != std::string::npos) s.env.push_back(line.substr(b));
+      if (b != std::string::npos) s.env.push_back(Expand(line.substr(b)));
     }
   }
   // Split the transcript into what is typed and what is expected.
@@ -171,18 +188,20 @@ std::string Visible(const std::string& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: session_runner VOREL SESSION_FILE\n";
+  if (argc != 4) {
+    std::cerr << "usage: session_runner VOREL SESSION_FILE BUILD_DIR\n";
     return 2;
   }
+  buildDir = argv[3];
   Session s;
   if (!ReadSession(argv[2], s)) {
     std::cerr << argv[2] << ": cannot read the session, or it has no \"---\" line\n";
     return 2;
   }
   std::string output;
-  if (!Run(argv[1], s, output)) {
-    std::cerr << "cannot start " << argv[1] << "\n";
+  const std::string vorel = s.binary.empty() ? argv[1] : s.binary;
+  if (!Run(vorel.c_str(), s, output)) {
+    std::cerr << "cannot start " << vorel << "\n";
     return 2;
   }
   if (output == s.expected) return 0;

@@ -1,0 +1,19 @@
+// The prompting discipline: parse, and while that fails, prompt and read again.
+#include "language/prompting.h"
+
+#include "console/line_input.h"
+#include "console/print.h"
+
+bool WithPrompts(const char* format, const char* text, InputStream* in, const std::function<bool()>& parse) {
+  const int savedQuiet = quietMode;
+  quietMode = 0;
+  bool ok = parse();
+  while (!ok) {
+    ConsolePrint(format, text);
+    // The end of the input counts as an empty answer, so nothing prompts forever.
+    if (!ReadLine(in) || lineBuffer[0] == 0) break;
+    ok = parse();
+  }
+  quietMode = savedQuiet;
+  return ok;
+}

@@ -1,0 +1,112 @@
+// The line reader on files with awkward bytes, and the repeat prefix.
+#include "console/line_input.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/command_loop.h"
+#include "console/print.h"
+#include "language/token_reader.h"
+#include "platform/input_stream.h"
+
+namespace {
+
+template <typename F>
+std::string Capture(F f) {
+  testing::internal::CaptureStdout();
+  f();
+  std::fflush(stdout);
+  return testing::internal::GetCapturedStdout();
+}
+
+struct LineInput : testing::Test {
+  std::string path = testing::TempDir() + "vorel_line_input.txt";
+  InputStream* Open(const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return OpenTextFile(path.c_str());
+  }
+  void SetUp() override { quietMode = 1; }  // no echo of file lines
+  void TearDown() override {
+    quietMode = 0;
+    std::remove(path.c_str());
+  }
+};
+
+TEST_F(LineInput, LinesWithoutTheirLineFeed) {
+  InputStream* in = Open(std::string("one\r\ntwo\0x\nlast", 14));
+  ASSERT_TRUE(ReadLine(in));
+  EXPECT_STREQ(lineBuffer, "one\r");
+  ASSERT_TRUE(ReadLine(in));
+  EXPECT_EQ(std::memcmp(lineBuffer, "two\0x", 6), 0);
+  EXPECT_FALSE(ReadLine(in));  // a last line without a line feed is dropped
+  EXPECT_FALSE(ReadLine(in));
+  CloseTextFile(in);
+}
+
+TEST_F(LineInput, ByteFFEndsTheInput) {
+  InputStream* in = Open("ab\xff" "cd\nef\n");
+  EXPECT_FALSE(ReadLine(in));
+  CloseTextFile(in);
+}
+
+TEST_F(LineInput, LongLinesKeepTheirFirst4095Bytes) {
+  std::string line(5000, 'a');
+  line[4094] = 'b';
+  line[4095] = 'c';
+  InputStream* in = Open(line + "\nnext\n");
+  ASSERT_TRUE(ReadLine(in));
+  EXPECT_EQ(std::strlen(lineBuffer), 4095u);
+  EXPECT_EQ(lineBuffer[4094], 'b');
+  ASSERT_TRUE(ReadLine(in));
+  EXPECT_STREQ(lineBuffer, "next");
+  CloseTextFile(in);
+}
+
+TEST_F(LineInput, Backspaces) {
+  InputStream* in = Open("\bab\bc\n");
+  std::string out = Capture([&] { ASSERT_TRUE(ReadLine(in)); });
+  EXPECT_STREQ(lineBuffer, "ac");
+  EXPECT_EQ(out, "  \b");
+  CloseTextFile(in);
+}
+
+TEST_F(LineInput, FileLinesAreEchoedUnlessQuiet) {
+  quietMode = 0;
+  InputStream* in = Open("ibclr\n");
+  EXPECT_EQ(Capture([&] { ReadLine(in); }), "ibclr\n");
+  CloseTextFile(in);
+}
+
+TEST(RepeatCount, Prefixes) {
+  char tokens[kLevelTokenStorage];
+  struct Row {
+    const char* line;
+    int count;
+    const char* printed;
+    const char* rest;
+  } rows[] = {
+      {"3 * ibclr", 3, "", " ibclr"},
+      {"ibclr", 1, "", "ibclr"},
+      {"3 ibclr", 0, "'*' expected\n", ""},
+      {"0 * ibclr", 0, "", " ibclr"},
+      {"-2 * ibclr", 0, "", " ibclr"},
+      {"", 1, "", ""},
+  };
+  for (const Row& r : rows) {
+    std::strcpy(lineBuffer, r.line);
+    readCursor = lineBuffer;
+    tokenBuffer = tokenPosition = tokens;
+    int count = -1;
+    EXPECT_EQ(Capture([&] { count = ReadRepeatCount(); }), r.printed) << r.line;
+    EXPECT_EQ(count, r.count) << r.line;
+    EXPECT_STREQ(readCursor, r.rest) << r.line;
+  }
+}
+
+}  // namespace
