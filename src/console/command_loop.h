@@ -13,4 +13,4 @@ void RunCommandFile(const char* path);
 void PageLines(const char* const* lines);
 
 // How deep command files may nest before a file is refused.
-constexpr int kMaxFileNesting = 64;
+constexpr int kMaxFileNesting = 16;
