@@ -2,9 +2,11 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 constexpr int kLoadFailed = 126;
@@ -18,8 +20,27 @@ void* Load(const char* file) {
   return library;
 }
 
+// The directory our RUNPATH names: lib/vorel beside the executable's bin/.
+std::string RunpathDirectory() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  std::string exe(path, static_cast<size_t>(n));
+  size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return {};
+  return exe.substr(0, slash) + "/../lib/vorel/";
+}
+
 // dlopen searches the usual places for a plain name and takes a path as it is.
-void* LoadByName(const char* fileName) { return Load(fileName); }
+// A sanitizer runtime that intercepts dlopen becomes the caller, and the
+// executable's RUNPATH is then not searched: look there explicitly afterwards.
+void* LoadByName(const char* fileName) {
+  if (void* library = Load(fileName)) return library;
+  if (std::strchr(fileName, '/') != nullptr) return nullptr;
+  const std::string directory = RunpathDirectory();
+  if (directory.empty()) return nullptr;
+  return Load((directory + fileName).c_str());
+}
 void* LoadByPath(const char* path) { return Load(path); }
 
 void* FindSymbol(void* library, const char* name) {
