@@ -11,7 +11,13 @@ bool WithPrompts(const char* format, const char* text, InputStream* in, const st
   while (!ok) {
     ConsolePrint(format, text);
     // The end of the input counts as an empty answer, so nothing prompts forever.
-    if (!ReadLine(in) || lineBuffer[0] == 0) break;
+    // The line reader leaves the old line's bytes behind then; they must not
+    // be read again as the following arguments.
+    if (!ReadLine(in)) {
+      CutLine();
+      break;
+    }
+    if (lineBuffer[0] == 0) break;
     ok = parse();
   }
   quietMode = savedQuiet;
