@@ -1,0 +1,8 @@
+// Where the program's installed data lives.
+#pragma once
+
+// Copies the installation path, the data directory
+// "<directory of the executable>/../share/vorel/" (ending with '/'), into
+// buffer. False when the executable cannot be located or the path does not
+// fit in size bytes with its terminating zero; the buffer is then empty.
+bool InstallationPath(char* buffer, int size);

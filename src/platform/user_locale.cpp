@@ -1,0 +1,14 @@
+// The user's language, from the locale variables of the environment.
+#include "platform/user_locale.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+bool UserLanguageIsJapanese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != 0) return std::strncmp(value, "ja", 2) == 0;
+  }
+  return false;
+}
