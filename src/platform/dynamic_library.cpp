@@ -1,8 +1,8 @@
 // Dynamic library loading on Linux, with the error codes the driver's users know.
 #include "platform/dynamic_library.h"
+#include "platform/installation.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,26 +20,16 @@ void* Load(const char* file) {
   return library;
 }
 
-// The directory our RUNPATH names: lib/vorel beside the executable's bin/.
-std::string RunpathDirectory() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  std::string exe(path, static_cast<size_t>(n));
-  size_t slash = exe.rfind('/');
-  if (slash == std::string::npos) return {};
-  return exe.substr(0, slash) + "/../lib/vorel/";
-}
-
 // dlopen searches the usual places for a plain name and takes a path as it is.
 // A sanitizer runtime that intercepts dlopen becomes the caller, and the
 // executable's RUNPATH is then not searched: look there explicitly afterwards.
 void* LoadByName(const char* fileName) {
   if (void* library = Load(fileName)) return library;
   if (std::strchr(fileName, '/') != nullptr) return nullptr;
-  const std::string directory = RunpathDirectory();
+  // The directory our RUNPATH names: lib/vorel beside the executable's bin/.
+  const std::string directory = ExecutableDirectory();
   if (directory.empty()) return nullptr;
-  return Load((directory + fileName).c_str());
+  return Load((directory + "/../lib/vorel/" + fileName).c_str());
 }
 void* LoadByPath(const char* path) { return Load(path); }
 

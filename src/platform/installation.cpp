@@ -9,9 +9,8 @@
 
 namespace {
 constexpr const char kDataDirectory[] = "/../share/vorel/";
+}  // namespace
 
-// The directory of the running executable, without a trailing '/'; empty
-// when /proc does not tell.
 std::string ExecutableDirectory() {
   char path[4096];
   ssize_t n = readlink("/proc/self/exe", path, sizeof path);
@@ -21,7 +20,6 @@ std::string ExecutableDirectory() {
   if (slash == std::string::npos) return {};
   return exe.substr(0, slash);
 }
-}  // namespace
 
 bool InstallationPath(char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return false;

@@ -1,5 +1,11 @@
 // Where the program's installed data lives.
 #pragma once
+#include <string>
+
+// The directory of the running executable, without a trailing '/'; empty
+// when it cannot be found.
+std::string ExecutableDirectory();
+
 
 // Copies the installation path, the data directory
 // "<directory of the executable>/../share/vorel/" (ending with '/'), into

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,16 +17,8 @@
 
 namespace {
 
-template <typename F>
-std::string Capture(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-
 struct LineInput : testing::Test {
-  std::string path = testing::TempDir() + "vorel_line_input.txt";
+  std::string path = TempPath("vorel_line_input.txt");
   InputStream* Open(const std::string& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -13,14 +15,6 @@
 #include "driver/status_copies.h"
 
 namespace {
-
-template <typename F>
-std::string Capture(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
 
 struct DisplayTest : testing::Test {
   void SetUp() override {

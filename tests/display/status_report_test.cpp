@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,14 +18,6 @@
 #include "exec/mode_flags.h"
 
 namespace {
-
-template <typename F>
-std::string Capture(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
 
 ParsedCommand Command(const char* name) {
   ParsedCommand c{};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,14 +23,6 @@
 #include "registry/handle_registry.h"
 
 namespace {
-
-template <typename F>
-std::string Capture(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
 
 ParsedCommand Command(const char* name) {
   ParsedCommand c{};

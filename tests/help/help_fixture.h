@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include "capture.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,22 +39,6 @@ class ScratchDirectory {
 template <size_t N>
 std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
-}
-
-template <typename F>
-std::string CaptureOutput(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
-
-template <typename F>
-std::string CaptureErrors(F f) {
-  testing::internal::CaptureStderr();
-  f();
-  std::fflush(stderr);
-  return testing::internal::GetCapturedStderr();
 }
 
 // Sets the locale variables for one test and puts the old ones back.

@@ -92,11 +92,11 @@ TEST(HelpKeyword, TableTopicsIgnoreCaseOthersAreTakenAsTyped) {
 TEST_F(ShowHelpTest, ExpertTextInAnyCaseAndSilentWhenQuiet) {
   for (const char* topic : {"expert", "EXPERT", "Expert"}) {
     std::string errors;
-    EXPECT_EQ(CaptureOutput([&] { errors = CaptureErrors([&] { ShowHelp(topic); }); }), kExpertText) << topic;
+    EXPECT_EQ(Capture([&] { errors = CaptureErrors([&] { ShowHelp(topic); }); }), kExpertText) << topic;
     EXPECT_EQ(errors, "");
   }
   quietMode = 1;
-  EXPECT_EQ(CaptureOutput([] { ShowHelp("expert"); }), "");
+  EXPECT_EQ(Capture([] { ShowHelp("expert"); }), "");
 }
 
 TEST_F(ShowHelpTest, MainPageTopicsAndFallbackFromTheBuildTree) {
@@ -119,22 +119,22 @@ TEST_F(ShowHelpTest, MainPageTopicsAndFallbackFromTheBuildTree) {
   };
   for (const Row& row : rows) {
     std::string errors;
-    const std::string out = CaptureOutput([&] { errors = CaptureErrors([&] { ShowHelp(row.topic); }); });
+    const std::string out = Capture([&] { errors = CaptureErrors([&] { ShowHelp(row.topic); }); });
     EXPECT_TRUE(StartsWith(out, row.start)) << (row.topic ? row.topic : "(none)") << ":\n" << out.substr(0, 200);
     EXPECT_EQ(errors, "") << (row.topic ? row.topic : "(none)");
   }
   quietMode = 1;
-  EXPECT_EQ(CaptureOutput([] { ShowHelp("ibwrt"); }), "");
-  EXPECT_EQ(CaptureOutput([] { ShowHelp(nullptr); }), "");
+  EXPECT_EQ(Capture([] { ShowHelp("ibwrt"); }), "");
+  EXPECT_EQ(Capture([] { ShowHelp(nullptr); }), "");
 }
 
 TEST_F(ShowHelpTest, JapaneseLocaleTakesTheJapaneseFile) {
   locale.Set(nullptr, nullptr, "ja_JP.UTF-8");
-  EXPECT_TRUE(StartsWith(CaptureOutput([] { ShowHelp(nullptr); }),
+  EXPECT_TRUE(StartsWith(Capture([] { ShowHelp(nullptr); }),
                          "\nvorel: GPIB (IEEE 488) 計測器のための対話型コンソール\n"));
-  EXPECT_TRUE(StartsWith(CaptureOutput([] { ShowHelp("ibsta"); }), "\nibsta: ステータスビット\n"));
+  EXPECT_TRUE(StartsWith(Capture([] { ShowHelp("ibsta"); }), "\nibsta: ステータスビット\n"));
   // The expert text is the program's own and stays as it is.
-  EXPECT_EQ(CaptureOutput([] { ShowHelp("expert"); }), kExpertText);
+  EXPECT_EQ(Capture([] { ShowHelp("expert"); }), kExpertText);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(HelpViewer, DisplayPrintsThePageOrOnlyOpensTheFile) {
   };
   for (const Row& row : rows) {
     bool opened = !row.opened;
-    EXPECT_EQ(CaptureOutput([&] { opened = DisplayHelpTopic(row.location.c_str()); }), row.output)
+    EXPECT_EQ(Capture([&] { opened = DisplayHelpTopic(row.location.c_str()); }), row.output)
         << row.location;
     EXPECT_EQ(opened, row.opened) << row.location;
   }
@@ -76,38 +76,38 @@ TEST_F(HelpViewer, KeywordRequestsShowTheTopicOrTheFallbackPage) {
   };
   for (const Row& row : rows) {
     bool found = false;
-    EXPECT_EQ(CaptureOutput([&] { found = LookUpHelpKeyword(file.c_str(), Request(row.keywords)); }),
+    EXPECT_EQ(Capture([&] { found = LookUpHelpKeyword(file.c_str(), Request(row.keywords)); }),
               row.output)
         << row.keywords;
     EXPECT_TRUE(found) << row.keywords;
   }
   KeywordRequest noKeywords = Request(nullptr);
-  EXPECT_EQ(CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), noKeywords); }), "\nMain page\n");
+  EXPECT_EQ(Capture([&] { LookUpHelpKeyword(file.c_str(), noKeywords); }), "\nMain page\n");
 }
 
 TEST_F(HelpViewer, WhatAnUnknownKeywordShowsFollowsTheRequest) {
   const std::string file = dir.Write("drovhelp.chm", kFile);
-  EXPECT_EQ(CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", "ibwrt")); }),
+  EXPECT_EQ(Capture([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", "ibwrt")); }),
             "\nibwrt \"text\"\n  writes\n");
-  EXPECT_EQ(CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", "gone.html")); }),
+  EXPECT_EQ(Capture([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", "gone.html")); }),
             "\nThe help file has no page gone.html.\n");
 
   KeywordRequest message = Request("nosuch", nullptr);
   message.msgText = "no such topic";
-  EXPECT_EQ(CaptureErrors([&] { CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), message); }); }),
+  EXPECT_EQ(CaptureErrors([&] { Capture([&] { LookUpHelpKeyword(file.c_str(), message); }); }),
             "no such topic\n");
 
   KeywordRequest index = Request("nosuch", nullptr);
   index.indexOnFail = true;
-  EXPECT_EQ(CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), index); }),
+  EXPECT_EQ(Capture([&] { LookUpHelpKeyword(file.c_str(), index); }),
             "\nKeywords:\n  ibwrt\n  ibsta Status Bit Values\n  cmpl\n");
 
-  EXPECT_EQ(CaptureOutput([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", nullptr)); }), "");
+  EXPECT_EQ(Capture([&] { LookUpHelpKeyword(file.c_str(), Request("nosuch", nullptr)); }), "");
 }
 
 TEST_F(HelpViewer, MissingFileShowsNothing) {
   bool found = true;
-  EXPECT_EQ(CaptureOutput([&] { found = LookUpHelpKeyword(dir.Path("missing.chm").c_str(), Request("ibwrt")); }),
+  EXPECT_EQ(Capture([&] { found = LookUpHelpKeyword(dir.Path("missing.chm").c_str(), Request("ibwrt")); }),
             "");
   EXPECT_FALSE(found);
   EXPECT_FALSE(LookUpHelpKeyword(nullptr, Request("ibwrt")));
@@ -116,7 +116,7 @@ TEST_F(HelpViewer, MissingFileShowsNothing) {
 TEST_F(HelpViewer, ControlBytesOfADamagedFileAreNotSentToTheTerminal) {
   const std::string file =
       dir.Write("drovhelp.chm", Bytes("@page drovmain.html\n\x1b]0;title\x07 a\0b\tc\x7f\n"));
-  EXPECT_EQ(CaptureOutput([&] { DisplayHelpTopic((file + "::/drovmain.html").c_str()); }),
+  EXPECT_EQ(Capture([&] { DisplayHelpTopic((file + "::/drovmain.html").c_str()); }),
             "\n?]0;title? a?b\tc?\n");
 }
 
@@ -124,7 +124,7 @@ TEST_F(HelpViewer, QuietModeSilencesPages) {
   const std::string file = dir.Write("drovhelp.chm", kFile);
   quietMode = 1;
   bool opened = false;
-  EXPECT_EQ(CaptureOutput([&] {
+  EXPECT_EQ(Capture([&] {
               opened = DisplayHelpTopic((file + "::/drovmain.html").c_str());
               LookUpHelpKeyword(file.c_str(), Request("ibwrt"));
             }),

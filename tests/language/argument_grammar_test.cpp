@@ -16,7 +16,6 @@
 
 namespace {
 
-using language_test::Capture;
 
 const std::string kAbort = "    abort\n";
 const std::string kBadFunction = "Bad function. Enter 'help' for help\n";

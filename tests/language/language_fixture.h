@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include "capture.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,15 +22,6 @@
 #include "registry/handle_registry.h"
 
 namespace language_test {
-
-template <typename F>
-std::string Capture(F f) {
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
-}
 
 // A message of the table as it is printed on a line of its own.
 inline std::string Line(int message) { return std::string(kMessages[message]) + "\n"; }
@@ -66,7 +59,7 @@ class LanguageTest : public testing::Test {
   // that tells whether the test read exactly those answers.
   InputStream* ConsoleAnswers(const std::string& text) {
     if (installed_) ExpectAnswersUsed();
-    const std::string path = testing::TempDir() + "vorel_language_console.txt";
+    const std::string path = TempPath("vorel_language_console.txt");
     WriteFile(path, text + kSentinel + "\n");
     int fd = open(path.c_str(), O_RDONLY);
     dup2(fd, 0);
@@ -79,7 +72,7 @@ class LanguageTest : public testing::Test {
   // A command file holding the given lines.
   InputStream* FileAnswers(const std::string& text) {
     CloseTextFile(file_);
-    const std::string path = testing::TempDir() + "vorel_language_file.txt";
+    const std::string path = TempPath("vorel_language_file.txt");
     WriteFile(path, text);
     file_ = OpenTextFile(path.c_str());
     std::remove(path.c_str());

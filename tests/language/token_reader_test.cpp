@@ -10,7 +10,6 @@
 
 namespace {
 
-using language_test::Capture;
 
 class TokenReader : public language_test::LanguageTest {
  protected:

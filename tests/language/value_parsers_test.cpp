@@ -12,7 +12,6 @@
 
 namespace {
 
-using language_test::Capture;
 using language_test::Line;
 
 std::vector<uint16_t> AddressesRead() {
