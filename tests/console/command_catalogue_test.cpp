@@ -45,15 +45,6 @@ TEST(CommandCatalogue, RowPositionsAndEndRow) {
   EXPECT_EQ(kCatalogue[FindCommand("#")].code, CODE_NOTHING);
 }
 
-TEST(CommandCatalogue, NamesAreUniqueAndLowerCase) {
-  std::set<std::string> names;
-  for (int i = 0; i < kCatalogueRows; ++i) {
-    std::string name = kCatalogue[i].name;
-    EXPECT_TRUE(names.insert(name).second) << name;
-    for (char c : name) EXPECT_FALSE(c >= 'A' && c <= 'Z') << name;
-  }
-}
-
 TEST(CommandCatalogue, FlagWords) {
   struct Row {
     const char* name;

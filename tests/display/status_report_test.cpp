@@ -190,10 +190,4 @@ TEST_F(ReportTest, SlopZone) {
             "\nslop check zone: buf[ah - 11h] =  5ah ffffff80h 5ah 5ah 5ah 5ah 5ah 5ah\n");
 }
 
-TEST_F(ReportTest, OwnCommandsPrintNothing) {
-  ParsedCommand c = Command("print");
-  Status(ERR, EARG, 0);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("print"), c); }), "");
-}
-
 }  // namespace

@@ -71,18 +71,6 @@ TEST_F(EntryStub, CallPassesArgumentsAndRefreshesStatus) {
   EXPECT_EQ(ibcnt, 2);
 }
 
-TEST_F(EntryStub, StatusRefreshedWhateverTheResult) {
-  fake::driver.legacyPresent = true;
-  fake::driver.result = -1;
-  fake::driver.sta = 0x8000;
-  fake::driver.err = 2;
-  fake::driver.cnt = 0;
-  EXPECT_EQ(stub::ibfindA("nosuch"), -1);
-  EXPECT_EQ(ibsta, 0x8000);
-  EXPECT_EQ(iberr, 2);
-  EXPECT_EQ(fake::driver.calls, 1);
-}
-
 TEST_F(EntryStub, MissingFunctionFailsAloneAndIsLookedUpAgain) {
   fake::driver.primaryPresent = true;
   fake::driver.missing = {"ibrd"};
@@ -124,15 +112,6 @@ TEST_F(EntryStub, EosOnLegacyLibraryGoesToIbeos) {
   stub::ibconfig(1, IbcEOS, 1);
   stub::ibeos(1, 2);
   EXPECT_EQ(Lookups("ibeos"), 2);
-}
-
-TEST_F(EntryStub, EosOnPrimaryLibraryStaysIbconfig) {
-  fake::driver.primaryPresent = true;
-  stub::ibconfig(1, IbcTMO, 11);
-  ASSERT_EQ(libraryMode, 2);
-  stub::ibconfig(1, IbcEOS, 0x140A);
-  EXPECT_EQ(fake::driver.last.name, "ibconfig");
-  EXPECT_EQ(fake::driver.last.args, (std::vector<intptr_t>{1, 37, 0x140A}));
 }
 
 TEST_F(EntryStub, EveryFunctionBindsByItsOwnName) {

@@ -57,13 +57,6 @@ TEST_F(Loader, LegacyWithoutStatusVariableIsFreed) {
   EXPECT_EQ(fake::driver.loadsByName, 2);
 }
 
-TEST_F(Loader, LegacyPathCutToBuffer) {
-  fake::driver.systemDirectory = std::string(250, 'd');
-  LoadDriverEntry("ibrd");
-  EXPECT_EQ(fake::driver.lastPath, std::string(250, 'd') + "/libdrovi");
-  EXPECT_EQ(fake::driver.lastPath.size(), 259u);
-}
-
 TEST_F(Loader, NoSystemDirectoryFails) {
   fake::driver.systemDirectory = "";
   EXPECT_EQ(LoadDriverEntry("ibrd"), nullptr);
@@ -89,19 +82,6 @@ TEST_F(Loader, MissingEntryKeepsLibrary) {
   EXPECT_EQ(fake::driver.frees, 0);
   EXPECT_NE(LoadDriverEntry("ibwrt"), nullptr);
   EXPECT_EQ(fake::driver.loadsByName, 1);
-}
-
-TEST_F(Loader, UnloadAtExitRegisteredOnce) {
-  fake::driver.legacyPresent = true;
-  LoadDriverEntry("ibrd");
-  LoadDriverEntry("ibwrt");
-  LoadDriverEntry("nosuchfunction");
-  EXPECT_EQ(fake::driver.atExits, 1);
-  ASSERT_NE(fake::driver.exitRoutine, nullptr);
-  fake::driver.exitRoutine();
-  EXPECT_EQ(fake::driver.frees, 1);
-  fake::driver.exitRoutine();
-  EXPECT_EQ(fake::driver.frees, 1);
 }
 
 TEST_F(Loader, StatusFromFunctionsOrVariables) {

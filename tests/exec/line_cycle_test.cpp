@@ -114,21 +114,6 @@ TEST_F(LineCycle, ReadGetsItsOwnBufferAndIsShown) {
   EXPECT_EQ(fake::driver.last.args[1], 0);
 }
 
-TEST_F(LineCycle, ExpertModeAnnouncesBuffers) {
-  RegisterNamed(4, "dmm");
-  expertMode = 1;
-  oddBuffers = 1;
-  ParsedCommand c = Command("ibrsp");
-  c.count = 1;
-  std::string out = Run(c);
-  size_t allocated = out.find("Allocated a buffer of size 0x2 bytes at address 0x");
-  ASSERT_NE(allocated, std::string::npos) << out;
-  EXPECT_NE(out.find("(+1)\n"), std::string::npos);
-  std::string address = out.substr(out.find("at address ") + 11, 18);
-  EXPECT_NE(out.find("Will free a buffer at address " + address + "\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("ibsta: 0x0000, ibcntl: 0x0, iberr: 0\n"), std::string::npos);
-}
-
 TEST_F(LineCycle, AsynchronousSlots) {
   RegisterNamed(4, "dmm");
   ParsedCommand read = Command("ibrda");
@@ -183,34 +168,6 @@ TEST_F(LineCycle, IbonlZeroRemovesTheSelectionUnlessLocked) {
   EXPECT_EQ(Run(off), "[0000]   ( )\n");
   EXPECT_EQ(CurrentHandle(), -1);
   EXPECT_FALSE(SelectByName("dmm"));
-}
-
-TEST_F(LineCycle, RefusedCommandsHaveNoReport) {
-  RegisterNamed(4, "dmm");
-  EXPECT_EQ(Run(Command("ibwrtkey")), "   illegal command in Execute()\n\n");
-  expertMode = 1;
-  ParsedCommand expert = Command("ibexpert");
-  expert.value = 16;
-  EXPECT_EQ(Run(expert), "   illegal command in Execute()\n\n");
-  EXPECT_EQ(fake::driver.calls, 0);
-}
-
-TEST_F(LineCycle, OwnCommands) {
-  ParsedCommand buffer = Command("buffer");
-  buffer.value = 3;
-  EXPECT_EQ(Run(buffer), "Brief buffer display.\n");
-  buffer.value = 4;
-  EXPECT_EQ(Run(buffer), "");
-  EXPECT_EQ(displayMode, DISPLAY_BRIEF);
-  ParsedCommand expert = Command("expert");
-  EXPECT_EQ(Run(expert), "Expert mode is ON.\nibsta: 0x0000, ibcntl: 0x0, iberr: 0\n");
-  EXPECT_EQ(Run(expert), "Expert mode is OFF.\n");
-  ParsedCommand print = Command("print");
-  char text[] = "hi\0x";
-  print.data = reinterpret_cast<uint8_t*>(text);
-  print.count = 4;
-  quietMode = 1;
-  EXPECT_EQ(Run(print), std::string("hi\0x\n", 5));
 }
 
 TEST_F(LineCycle, FindAllListenersAllocatesBothArrays) {

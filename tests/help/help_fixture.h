@@ -41,34 +41,3 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-// Sets the locale variables for one test and puts the old ones back.
-class LocaleEnvironment {
- public:
-  LocaleEnvironment(const char* all, const char* messages, const char* lang) {
-    for (int i = 0; i < 3; ++i) {
-      const char* old = std::getenv(kNames[i]);
-      saved_[i] = old ? old : "";
-      had_[i] = old != nullptr;
-    }
-    Set(all, messages, lang);
-  }
-  ~LocaleEnvironment() {
-    for (int i = 0; i < 3; ++i) Put(kNames[i], had_[i] ? saved_[i].c_str() : nullptr);
-  }
-  void Set(const char* all, const char* messages, const char* lang) {
-    Put("LC_ALL", all);
-    Put("LC_MESSAGES", messages);
-    Put("LANG", lang);
-  }
-
- private:
-  static void Put(const char* name, const char* value) {
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  static constexpr const char* kNames[3] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-  std::string saved_[3];
-  bool had_[3] = {};
-};

@@ -129,28 +129,6 @@ TEST_F(ArgumentGrammar, SpecialLinesAndRefusals) {
   }
 }
 
-TEST_F(ArgumentGrammar, NotSupportedCommands) {
-  for (const CommandRow* row = kCatalogue; row->name; ++row) {
-    if (row->code != CODE_NOT_SUPPORTED) continue;
-    const Outcome got = Parse(row->name);
-    EXPECT_FALSE(got.ok) << row->name;
-    EXPECT_EQ(got.output, "This function is not supported by Tarnwick\n") << row->name;
-  }
-}
-
-TEST_F(ArgumentGrammar, ExpertOnlyCommandsNeedExpertMode) {
-  const char* const kLines[] = {"ibexpert 0", "ibwrtn 5", "ibrdn 5", "ibwrtan 5", "ibrdan 5",
-                                "ibcmdn 5",   "ibcmdan 5", "raw on", "slopcheck", "findalllstn"};
-  for (const char* line : kLines) {
-    expertMode = 0;
-    EXPECT_EQ(Parse(line).output, kBadFunction) << line;
-    expertMode = 1;
-    const Outcome got = Parse(line);
-    EXPECT_TRUE(got.ok) << line;
-    EXPECT_EQ(got.output, "") << line;
-  }
-}
-
 TEST_F(ArgumentGrammar, FieldsOfEachCommand) {
   const struct {
     const char* line;
@@ -218,61 +196,6 @@ TEST_F(ArgumentGrammar, FieldsOfEachCommand) {
     EXPECT_TRUE(got.ok) << row.line;
     EXPECT_EQ(got.output, "") << row.line;
     EXPECT_EQ(Describe(command), row.fields) << row.line;
-  }
-}
-
-TEST_F(ArgumentGrammar, PromptsOnTheConsole) {
-  const struct {
-    const char* line;
-    const char* answers;
-    bool ok;
-    const char* fields;  // checked when ok
-    std::string output;
-  } kRows[] = {
-      {"ibdev 0", "3 0 13 1 0\n", true, "ibdev pad=3 timeout=13 eotFlag=1", "    enter primary address: "},
-      {"ibdev 0 x", "3 0 13 1 0\n", true, "ibdev pad=3 timeout=13 eotFlag=1", "    enter primary address: "},
-      {"ibdev", "0\n3\n0\n13\n1\n0\n", true, "ibdev pad=3 timeout=13 eotFlag=1",
-       "    enter board index:     enter primary address:     enter secondary address: "
-       "    enter timeout:     enter 'EOI on last byte' flag:     enter end-of-string mode/byte: "},
-      {"ibln 3", "0 7\n", false, "", "    enter secondary address: Trailing garbage\n"},
-      {"ibwrt hello", "\"hello\"\n", true, "ibwrt data=\"hello\" count=5", "    enter string: "},
-      {"ibwrt", "\n", false, "", "    enter string: " + kAbort},
-      {"ibrd 12abc", "5\n", true, "ibrd count=5", "Number syntax\n    enter byte count: "},
-      {"devclear", "\n", false, "", "    enter address : " + kAbort},
-      {"devclear 3,5", "\n", false, "", "Cannot accept address list\n    enter address : " + kAbort},
-      {"sendsetup", "\n", true, "sendsetup addr=()", "    enter address list: "},
-      {"findlstn", "\n5\n", true, "findlstn addr=() value=5", "    enter address list:     enter 'limit' number: "},
-      {"findlstn ,3", "(3,,5)\n\n\n", false, "",
-       "Unexpected comma\n    enter address list: Trailing comma\n    enter address list: "
-       "    enter 'limit' number: " + kAbort},
-      {"send", "5 \"data\" nlend\n", true, "send addr=(5) data=\"data\" count=4 value=1", "    enter address : "},
-      {"send 5 \"data\"", "dabend\n", true, "send addr=(5) data=\"data\" count=4 value=2", "    enter EOTmode : "},
-      {"ibwait", "timo\n", true, "ibwait value=16384", "    enter mask : "},
-      {"ibwait all", "\n", false, "", "Invalid mask bit\n    enter mask : " + kAbort},
-      {"ibconfig ibcfoo", "ibcpad 5\n", true, "ibconfig value=1 value2=5",
-       "Invalid parameter\n    enter parameter to be configured: "},
-      {"ibask", "IbaFoo\n\n", false, "",
-       "    enter parameter to be queried: Invalid parameter\n    enter parameter to be queried: " + kAbort},
-      {"buffer 4", "full\n", true, "buffer value=2",
-       "    error: legal modes are: { off, ascii, full, brief }\n    enter buffer mode : "},
-      {"buffer -1", "\n", false, "",
-       "    error: legal modes are: { off, ascii, full, brief }\n    enter buffer mode : " + kAbort},
-      {"raw", "on\n", true, "raw value=1", "    Enter (on/off): "},
-      {"raw", "\n", false, "", "    Enter (on/off): " + kAbort},
-      {"set", "488.2 1\n", true, "set value=1", "    enter board/device name or 488.2 # : "},
-      {"$", "cmds.txt\n", true, "$ data=\"cmds.txt\"", "    enter filename: "},
-  };
-  expertMode = 1;
-  for (const auto& row : kRows) {
-    InputStream* in = ConsoleAnswers(row.answers);
-    quietMode = 1;  // prompts and messages are printed whatever quiet mode says
-    const Outcome got = Parse(row.line, in);
-    EXPECT_EQ(quietMode, 1) << row.line;
-    EXPECT_EQ(got.ok, row.ok) << row.line;
-    EXPECT_EQ(got.output, row.output) << row.line;
-    if (row.ok) {
-      EXPECT_EQ(Describe(command), row.fields) << row.line;
-    }
   }
 }
 

@@ -143,25 +143,4 @@ TEST_F(TokenReader, RawWords) {
   }
 }
 
-TEST_F(TokenReader, EndIsReadAgainWithoutMoving) {
-  SetLine("5   ");
-  Token t{TOK_NONE, 0};
-  ASSERT_TRUE(ReadToken(t));
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(ReadToken(t));
-    EXPECT_EQ(t.kind, TOK_END);
-    EXPECT_EQ(readCursor, lineBuffer + 4);
-  }
-}
-
-TEST_F(TokenReader, DigitValues) {
-  const struct {
-    char c;
-    int base;
-    int value;
-  } kRows[] = {{'7', 8, 7}, {'8', 8, -1}, {'9', 10, 9}, {'a', 10, -1}, {'f', 16, 15},
-               {'F', 16, 15}, {'g', 16, -1}, {'1', 2, 1}, {'2', 2, -1}, {'.', 16, -1}};
-  for (const auto& row : kRows) EXPECT_EQ(DigitValue(row.c, row.base), row.value) << row.c << " base " << row.base;
-}
-
 }  // namespace

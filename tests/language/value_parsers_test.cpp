@@ -77,39 +77,6 @@ TEST_F(AddressParser, ListFillsTheSharedArrayAndNoMore) {
   EXPECT_EQ(addressList[0], 0xFFFF);
 }
 
-TEST_F(AddressParser, PromptsUntilAnAnswerOrAnEmptyLine) {
-  const struct {
-    bool single;
-    bool console;
-    const char* line;
-    const char* answers;
-    bool ok;
-    std::vector<uint16_t> list;
-    std::string output;
-  } kRows[] = {
-      {false, true, "", "(1,2)\n", true, {1, 2}, "    enter address list: "},
-      {false, true, "3,", "4\n", true, {4}, "Trailing comma\n    enter address list: "},
-      {false, true, "", "\n", true, {}, "    enter address list: "},
-      {true, true, "", "\n", false, {}, "    enter address : "},
-      {true, true, "(7", "\n", false, {}, "Missing ')'\n    enter address : "},
-      // A command file answers with its next line, which is echoed.
-      {true, false, "", "7\n", true, {7}, "    enter address : 7\n"},
-      {false, false, "", "", true, {}, "    enter address list: "},
-  };
-  for (const auto& row : kRows) {
-    InputStream* in = row.console ? ConsoleAnswers(row.answers) : FileAnswers(row.answers);
-    SetLine(row.line);
-    int32_t count = -1;
-    bool ok = false;
-    EXPECT_EQ(Capture([&] { ok = ReadAddresses(row.single, in, count); }), row.output) << row.line;
-    EXPECT_EQ(ok, row.ok) << row.line;
-    EXPECT_EQ(AddressesRead(), row.list) << row.line;
-    if (ok) {
-      EXPECT_EQ(count, static_cast<int32_t>(row.list.size())) << row.line;
-    }
-  }
-}
-
 class MaskParser : public language_test::LanguageTest {};
 
 TEST_F(MaskParser, Lines) {
@@ -147,11 +114,6 @@ TEST_F(MaskParser, Lines) {
     }
     EXPECT_STREQ(readCursor, row.rest) << row.line;
   }
-}
-
-TEST_F(MaskParser, EveryBitNameHasItsBit) {
-  for (int bit = 0; bit < 16; ++bit)
-    EXPECT_EQ(LookupName(kStatusBitNames + 1, ("BIT" + std::to_string(bit)).c_str()), 1 << bit) << bit;
 }
 
 class ValueParsers : public language_test::LanguageTest {};
@@ -221,20 +183,6 @@ TEST_F(ValueParsers, NamedReaders) {
       EXPECT_EQ(value, row.value) << row.line;
     }
   }
-}
-
-TEST_F(ValueParsers, AskAndConfigNamesAgree) {
-  // Every ibask name but three has an ibconfig twin, "Iba" becoming "ibc".
-  int twins = 0;
-  for (const NameRow* row = kAskOptionNames; row->name; ++row) {
-    const std::string twin = std::string("ibc") + (row->name + 3);
-    const int32_t value = LookupName(kConfigOptionNames, twin.c_str());
-    if (value != 0) {
-      EXPECT_EQ(value, row->value) << twin;
-      ++twins;
-    }
-  }
-  EXPECT_EQ(twins, 31);
 }
 
 TEST_F(ValueParsers, BoardOrDevice) {
