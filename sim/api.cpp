@@ -1,61 +1,23 @@
-// The driver's C entry points. Every call takes the bus mutex, runs against the
-// model and leaves ibsta/iberr/ibcntl behind.
+// The board and device functions of the simulated driver. Every call holds the
+// bus for its whole run and leaves ibsta, iberr and ibcntl behind.
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "../src/driver/gpib.h"
-#include "bus.h"
-
-#define SIM_API extern "C" __attribute__((visibility("default")))
+#include "calls.h"
 
 using namespace vorel::sim;
 
-#ifdef VOREL_SIM_LEGACY
-extern "C" {
-__attribute__((visibility("default"))) int user_ibsta = 0;
-__attribute__((visibility("default"))) int user_iberr = 0;
-__attribute__((visibility("default"))) int user_ibcntl = 0;
-}
-#else
+#ifndef VOREL_SIM_LEGACY
 SIM_API int Ibsta(void) { std::lock_guard l(busMutex()); return bus().status.sta; }
 SIM_API int Iberr(void) { std::lock_guard l(busMutex()); return bus().status.err; }
 SIM_API int Ibcnt(void) { std::lock_guard l(busMutex()); return bus().status.cnt; }
 #endif
 
 namespace {
-using Lock = std::lock_guard<std::mutex>;
-
-int finish(int sta, int err, int cnt) {
-  auto& s = bus().status;
-  s.sta = sta;
-  s.err = (sta & ERR) ? err : s.err;
-  s.cnt = cnt;
-#ifdef VOREL_SIM_LEGACY
-  user_ibsta = s.sta;
-  user_iberr = s.err;
-  user_ibcntl = s.cnt;
-#endif
-  return sta;
-}
-int fail(int base, int err, int cnt = 0) { return finish(base | ERR, err, cnt); }
-
-int baseStatus(int ud) {
-  Bus& b = bus();
-  const Handle& h = b.handles[ud];
-  int s = b.boardStatus(h.board);
-  if (!h.isBoard) {
-    s &= ~(ATN | SRQI);
-    Device* d = b.find(h.board, b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
-    if (d && d->state.srq) s |= RQS;
-    if (d && d->state.remote) s |= REM;
-    if (d && d->state.lockout) s |= LOK;
-    s &= ~CIC;
-  }
-  return s;
-}
 
 int newHandle(bool isBoard, int board) {
   Bus& b = bus();
@@ -65,64 +27,171 @@ int newHandle(bool isBoard, int board) {
   h.board = board;
   h.config = defaultConfig(isBoard);
   for (size_t i = 0; i < b.handles.size(); ++i)
-    if (!b.handles[i].used) { b.handles[i] = h; return static_cast<int>(i); }
+    if (!b.handles[i].used) {
+      b.handles[i] = h;
+      return static_cast<int>(i);
+    }
+  if (static_cast<int>(b.handles.size()) >= kMaxHandles) return -1;
   b.handles.push_back(h);
   return static_cast<int>(b.handles.size() - 1);
 }
 
-bool validAddr(int pad, int sad) { return pad >= 0 && pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E)); }
-Device* deviceAt(int board, uint16_t a) { return bus().find(board, a & 0xFF, a >> 8); }
+Handle& handle(int ud) { return bus().handles[ud]; }
+Board& boardOf(int ud) { return bus().boards[handle(ud).board]; }
 
-// Write to a device. Returns status bits; sets cnt.
-int writeTo(Device& d, const uint8_t* buf, int count, bool eoi, int base) {
-  d.model->listen(d.state, buf, static_cast<size_t>(count), eoi);
-  return finish(base | CMPL, 0, count);
-}
-
-// Read from a device, stopping at EOI, at eosChar when stopAtEos, or at count.
-int readFrom(Device& d, uint8_t* buf, int count, bool stopAtEos, int eosChar, int base) {
-  size_t n = 0;
-  bool end = false;
-  if (!stopAtEos) {
-    n = d.model->talk(d.state, buf, static_cast<size_t>(count), end);
+// The checks a call that uses the bus makes before it moves anything: a
+// transfer already running on the handle, a lock held through another
+// handle, a fault injected with IbeDebugMode.
+bool refused(int ud, int& sta) {
+  int base = baseStatus(ud);
+  if (handle(ud).io != Io::Idle) {
+    sta = fail(base, EOIP);
+  } else if (lockedOut(handle(ud).board, ud)) {
+    sta = fail(base, ELCK);
+  } else if (int f = takeFault(handle(ud).board)) {
+    sta = fail(base, f);
   } else {
-    while (n < static_cast<size_t>(count) && !end) {
-      bool e = false;
-      if (d.model->talk(d.state, buf + n, 1, e) == 0) break;
-      end = e || buf[n] == static_cast<uint8_t>(eosChar);
-      ++n;
-    }
+    return false;
   }
-  if (n == 0 && count > 0) return fail(base | TIMO, EABO, 0);
-  return finish(base | CMPL | (end ? END : 0), 0, static_cast<int>(n));
+  return true;
 }
 
-bool boardOk(int board) { return board == 0 || board == 1; }
-bool listOk(const uint16_t* list) { return list != nullptr; }
-template <class F> void forList(const uint16_t* list, F f) {
-  for (int i = 0; list[i] != NOADDR && i < 1024; ++i) f(i, list[i]);
+// Device calls need the board to be controller-in-charge.
+bool notController(int ud, int& sta) {
+  if (boardOf(ud).cic) return false;
+  sta = fail(baseStatus(ud), ECIC);
+  return true;
 }
+
+bool badBuffer(const void* buf, int count) { return (!buf && count) || count < 0; }
+
+void afterDeviceCall(int ud) {
+  if (bus().cfg(ud, IbcUnAddr)) unaddress(handle(ud).board);
+}
+
+// Board-level writes go to the listeners that earlier commands addressed.
+int boardWriteCheck(int ud, int& sta) {
+  Board& b = boardOf(ud);
+  if (b.talker != kBoardTalks) return sta = fail(baseStatus(ud), EADR), 1;
+  if (b.listeners.empty()) return sta = fail(baseStatus(ud), ENOL), 1;
+  return 0;
+}
+
+int boardReadCheck(int ud, int& sta) {
+  if (!boardOf(ud).boardListens) return sta = fail(baseStatus(ud), EADR), 1;
+  return 0;
+}
+
+int deviceRead(int ud, void* buf, int count) {
+  Bus& b = bus();
+  Handle& h = handle(ud);
+  Device* d = nullptr;
+  if (h.isBoard) {
+    int t = b.boards[h.board].talker;
+    if (t >= 0) d = &b.devices[t];
+  } else {
+    d = deviceOf(ud);
+    if (d) addressToTalk(h.board, *d);
+  }
+  int base = baseStatus(ud);
+  if (!d) return fail(base | TIMO, EABO);
+  int err = 0, cnt = 0;
+  int sta = readFrom(*d, static_cast<uint8_t*>(buf), count, b.cfg(ud, IbcEOSrd) != 0,
+                     b.cfg(ud, IbcEOSchar), base, err, cnt);
+  if (!h.isBoard) afterDeviceCall(ud);
+  return finish(sta, err, cnt);
+}
+
+int deviceWrite(int ud, const void* buf, int count) {
+  Bus& b = bus();
+  Handle& h = handle(ud);
+  const auto* p = static_cast<const uint8_t*>(buf);
+  bool eoi = b.cfg(ud, IbcEOT) != 0;
+  if (h.isBoard) {
+    for (int l : b.boards[h.board].listeners) b.devices[l].model->listen(b.devices[l].state, p, count, eoi);
+    return finish(baseStatus(ud) | CMPL, 0, count);
+  }
+  Device* d = deviceOf(ud);
+  addressToListen(h.board, *d);
+  int sta = writeTo(*d, p, count, eoi, baseStatus(ud));
+  afterDeviceCall(ud);
+  return sta;
+}
+
+// What a write, asynchronous or not, checks before the first byte.
+bool writeRefused(int ud, const void* buf, int count, int& sta) {
+  if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
+  if (refused(ud, sta)) return true;
+  if (handle(ud).isBoard) return boardWriteCheck(ud, sta) != 0;
+  if (notController(ud, sta)) return true;
+  if (!deviceOf(ud)) return sta = fail(baseStatus(ud), ENOL), true;
+  return false;
+}
+
+bool readRefused(int ud, void* buf, int count, int& sta) {
+  if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
+  if (refused(ud, sta)) return true;
+  if (handle(ud).isBoard) return boardReadCheck(ud, sta) != 0;
+  return notController(ud, sta);
+}
+
+bool commandRefused(int ud, const void* buf, int count, int& sta) {
+  if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
+  if (!handle(ud).isBoard) return sta = fail(baseStatus(ud), ECAP), true;
+  if (refused(ud, sta) || notController(ud, sta)) return true;
+  bool anyDevice = false;
+  for (const auto& d : bus().devices) anyDevice |= d.board == handle(ud).board;
+  // Nobody on the bus accepts the command bytes.
+  if (!anyDevice && count > 0) return sta = fail(baseStatus(ud), EBUS), true;
+  return false;
+}
+
+int setOption(int ud, int option, int value) {
+  Handle& h = handle(ud);
+  int prev = h.config[option];
+  h.config[option] = value;
+  auto& c = h.config;
+  if (option == IbcEOS) {
+    c[IbcEOSchar] = value & 0xFF;
+    c[IbcEOSrd] = (value & 0x400) != 0;
+    c[IbcEOSwrt] = (value & 0x800) != 0;
+    c[IbcEOScmp] = (value & 0x1000) != 0;
+  } else if (option == IbcEOSchar || option == IbcEOSrd || option == IbcEOSwrt || option == IbcEOScmp) {
+    c[IbcEOS] = c[IbcEOSchar] | (c[IbcEOSrd] ? 0x400 : 0) | (c[IbcEOSwrt] ? 0x800 : 0) |
+                (c[IbcEOScmp] ? 0x1000 : 0);
+  }
+  if (h.isBoard && option == IbcSRE) bus().boards[h.board].remoteEnable = value != 0;
+  if (h.isBoard && option == IbcSC) bus().boards[h.board].sc = value != 0;
+  return prev;
+}
+
 }  // namespace
 
-#define CHECK_UD(ud) if (!bus().validHandle(ud)) return fail(0, EDVR)
-#define CHECK_BOARD(bd) if (!boardOk(bd)) { fail(0, EDVR); return; }
+#define HANDLE_CALL(ud)                      \
+  Call call_;                                \
+  if (int sta_ = 0; badHandle(ud, sta_)) return sta_
 
 SIM_API int ibfindA(const char* name) {
-  Lock l(busMutex());
-  if (!name) { fail(0, EARG); return -1; }
+  Call call;
+  if (!name) return fail(0, EARG), -1;
   std::string n(name);
   for (auto& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (n == "gpib0" || n == "gpib1") {
-    int ud = newHandle(true, n[4] - '0');
-    finish(bus().boardStatus(bus().handles[ud].board) | CMPL, 0, 0);
+  int index = -1;
+  char rest = 0;
+  if (std::sscanf(n.c_str(), "gpib%d%c", &index, &rest) == 1 && n.size() <= 6 && index >= 0) {
+    if (index > 1) return fail(0, ENEB), -1;
+    int ud = newHandle(true, index);
+    if (ud < 0) return fail(0, EDVR), -1;
+    finish(bus().boardStatus(index) | CMPL, 0, 0);
     return ud;
   }
   for (auto& d : bus().devices)
     if (n == d.name) {
       int ud = newHandle(false, d.board);
-      bus().handles[ud].config[IbcPAD] = d.pad;
-      bus().handles[ud].config[IbcSAD] = d.sad;
-      finish(CMPL, 0, 0);
+      if (ud < 0) return fail(0, EDVR), -1;
+      handle(ud).config[IbcPAD] = d.pad;
+      handle(ud).config[IbcSAD] = d.sad;
+      finish(baseStatus(ud) | CMPL, 0, 0);
       return ud;
     }
   fail(0, EDVR);
@@ -130,111 +199,181 @@ SIM_API int ibfindA(const char* name) {
 }
 
 SIM_API int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
-  Lock l(busMutex());
-  if (!boardOk(board)) { fail(0, EDVR); return -1; }
-  if (!validAddr(pad, sad) || tmo < 0 || tmo > 17 || eot < 0 || eot > 1 || eos < 0 || eos > 0xFFFF) {
-    fail(0, EARG);
-    return -1;
-  }
+  Call call;
+  if (badBoard(board)) return -1;
+  if (!validAddr(pad, sad) || tmo < 0 || tmo > 17 || eot < 0 || eot > 1 || eos < 0 || eos > 0x1FFF)
+    return fail(0, EARG), -1;
   int ud = newHandle(false, board);
-  auto& c = bus().handles[ud].config;
-  c[IbcPAD] = pad; c[IbcSAD] = sad; c[IbcTMO] = tmo; c[IbcEOT] = eot; c[IbcEOS] = eos;
-  c[IbcEOSchar] = eos & 0xFF; c[IbcEOSrd] = (eos & 0x400) != 0;
-  c[IbcEOSwrt] = (eos & 0x800) != 0; c[IbcEOScmp] = (eos & 0x1000) != 0;
-  finish(CMPL, 0, 0);
+  if (ud < 0) return fail(0, EDVR), -1;
+  auto& c = handle(ud).config;
+  c[IbcPAD] = pad;
+  c[IbcSAD] = sad;
+  c[IbcTMO] = tmo;
+  c[IbcEOT] = eot;
+  setOption(ud, IbcEOS, eos);
+  finish(baseStatus(ud) | CMPL, 0, 0);
   return ud;
 }
 
 SIM_API int ibonl(int ud, int v) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (v < 0 || v > 1) return fail(0, EARG);
-  Handle& h = bus().handles[ud];
+  HANDLE_CALL(ud);
+  if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
+  Handle& h = handle(ud);
+  if (lockedOut(h.board, ud)) return fail(baseStatus(ud), ELCK);
+  abortTransfer(ud);
+  queueResetNotice(ud);
   int s = baseStatus(ud);
-  if (v == 0) h.used = false;
-  else { bool isB = h.isBoard; int pad = h.config[IbcPAD], sad = h.config[IbcSAD];
-    h.config = defaultConfig(isB); h.config[IbcPAD] = pad; h.config[IbcSAD] = sad; }
+  if (v == 0) {
+    if (boardOf(ud).lockOwner == ud) boardOf(ud).lockOwner = -1;
+    h.used = false;
+  } else {
+    int pad = h.config[IbcPAD], sad = h.config[IbcSAD];
+    h.config = defaultConfig(h.isBoard);
+    h.config[IbcPAD] = pad;
+    h.config[IbcSAD] = sad;
+  }
   return finish(s | CMPL, 0, 0);
 }
 
 SIM_API int ibask(int ud, int option, int* value) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (!value) return fail(baseStatus(ud), EARG);
+  HANDLE_CALL(ud);
   const OptionInfo* o = optionInfo(option);
-  if (!o) return fail(baseStatus(ud), EARG);
-  Handle& h = bus().handles[ud];
+  if (!value || !o) return fail(baseStatus(ud), EARG);
+  Handle& h = handle(ud);
   if (!(h.isBoard ? o->board : o->device)) return fail(baseStatus(ud), ECAP);
-  *value = h.config[option];
+  *value = option == IbcBNA ? h.board : h.config[option];
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 SIM_API int ibconfig(int ud, int option, int value) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
+  HANDLE_CALL(ud);
   const OptionInfo* o = optionInfo(option);
   if (!o) return fail(baseStatus(ud), EARG);
-  Handle& h = bus().handles[ud];
-  if (!(h.isBoard ? o->board : o->device)) return fail(baseStatus(ud), ECAP);
-  if (value < o->lo || value > o->hi) return fail(baseStatus(ud), EARG);
-  if (option == IbcSAD && value != 0 && value < 0x60) return fail(baseStatus(ud), EARG);
-  int prev = h.config[option];
-  h.config[option] = value;
-  if (option == IbcSRE && h.isBoard) bus().remoteEnable[h.board] = value != 0;
-  // The previous value comes back in iberr.
-  bus().status.err = prev;
-  int s = finish(baseStatus(ud) | CMPL, 0, 0);
-  bus().status.err = prev;
-#ifdef VOREL_SIM_LEGACY
-  user_iberr = prev;
-#endif
-  return s;
+  Handle& h = handle(ud);
+  if (!(h.isBoard ? o->board : o->device) || o->readOnly) return fail(baseStatus(ud), ECAP);
+  if (value < o->lo || value > o->hi || (option == IbcSAD && value != 0 && value < 0x60))
+    return fail(baseStatus(ud), EARG);
+  int prev = setOption(ud, option, value);
+  return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
-static Device* deviceOf(int ud) {
-  Bus& b = bus();
-  return b.find(b.handles[ud].board, b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
+SIM_API int ibeos(int ud, int v) {
+  HANDLE_CALL(ud);
+  if (v < 0 || v > 0x1FFF) return fail(baseStatus(ud), EARG);
+  int prev = setOption(ud, IbcEOS, v);
+  return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
 SIM_API int ibwrt(int ud, const void* buf, int count) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if ((!buf && count) || count < 0) return fail(baseStatus(ud), EARG);
-  if (bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud), ENOL);
-  return writeTo(*d, static_cast<const uint8_t*>(buf), count, bus().cfg(ud, IbcEOT) != 0, baseStatus(ud));
+  HANDLE_CALL(ud);
+  if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
+  return deviceWrite(ud, buf, count);
 }
 
 SIM_API int ibrd(int ud, void* buf, int count) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if ((!buf && count) || count < 0) return fail(baseStatus(ud), EARG);
-  if (bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud) | TIMO, EABO);
-  return readFrom(*d, static_cast<uint8_t*>(buf), count, bus().cfg(ud, IbcEOSrd) != 0,
-                  bus().cfg(ud, IbcEOSchar), baseStatus(ud));
+  HANDLE_CALL(ud);
+  if (int sta = 0; readRefused(ud, buf, count, sta)) return sta;
+  return deviceRead(ud, buf, count);
 }
 
-// No asynchronous engine yet: the asynchronous forms complete at once.
-SIM_API int ibwrta(int ud, const void* buf, int count) { return ibwrt(ud, buf, count); }
-SIM_API int ibrda(int ud, void* buf, int count) { return ibrd(ud, buf, count); }
+SIM_API int ibcmd(int ud, const void* buf, int count) {
+  HANDLE_CALL(ud);
+  if (int sta = 0; commandRefused(ud, buf, count, sta)) return sta;
+  boardOf(ud).atn = true;
+  runCommands(handle(ud).board, static_cast<const uint8_t*>(buf), count);
+  return finish(baseStatus(ud) | CMPL, 0, count);
+}
+
+// The asynchronous forms check like their synchronous ones, then leave the
+// transfer to the engine; the call itself returns without CMPL.
+SIM_API int ibwrta(int ud, const void* buf, int count) {
+  HANDLE_CALL(ud);
+  if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
+  if (!handle(ud).isBoard) addressToListen(handle(ud).board, *deviceOf(ud));
+  startTransfer(ud, IoKind::Write, const_cast<void*>(buf), count);
+  return finish(baseStatus(ud), 0, 0);
+}
+
+SIM_API int ibrda(int ud, void* buf, int count) {
+  HANDLE_CALL(ud);
+  if (int sta = 0; readRefused(ud, buf, count, sta)) return sta;
+  if (!handle(ud).isBoard)
+    if (Device* d = deviceOf(ud)) addressToTalk(handle(ud).board, *d);
+  startTransfer(ud, IoKind::Read, buf, count);
+  return finish(baseStatus(ud), 0, 0);
+}
+
+SIM_API int ibcmda(int ud, const void* buf, int count) {
+  HANDLE_CALL(ud);
+  if (int sta = 0; commandRefused(ud, buf, count, sta)) return sta;
+  boardOf(ud).atn = true;
+  startTransfer(ud, IoKind::Command, const_cast<void*>(buf), count);
+  return finish(baseStatus(ud), 0, 0);
+}
+
+SIM_API int ibwait(int ud, int mask) {
+  HANDLE_CALL(ud);
+  Handle& h = handle(ud);
+  const int waitable = h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS |
+                                    LACS | DTAS | DCAS)
+                                 : (TIMO | END | RQS | CMPL);
+  if (mask & ~waitable) return fail(baseStatus(ud), EARG);
+  if (mask != 0 && h.notifyMask != 0) return fail(baseStatus(ud), EWIP);
+  if (h.io == Io::Running && (mask & CMPL)) {
+    // Nothing comes from the talker: the transfer's own timeout ends it.
+    h.io = Io::Done;
+    h.ioSta = ERR | TIMO | CMPL;
+    h.ioErr = EABO;
+    h.ioCnt = 0;
+  }
+  int s = handleStatus(ud);
+  if (mask == 0 || (s & mask & ~TIMO)) {
+    bool done = h.io == Io::Done;
+    int err = h.ioErr, cnt = done ? h.ioCnt : bus().status.cnt;
+    if (done && (mask & CMPL)) abortTransfer(ud);
+    return finish(s, err, cnt);
+  }
+  // Nothing can change while the program waits: the wait times out.
+  return finish((s & ~ERR) | TIMO, 0, bus().status.cnt);
+}
+
+SIM_API int ibstop(int ud) {
+  HANDLE_CALL(ud);
+  bool running = handle(ud).io == Io::Running;
+  abortTransfer(ud);
+  int s = baseStatus(ud) | CMPL;
+  return running ? fail(s, EABO) : finish(s, 0, 0);
+}
+
+SIM_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
+  HANDLE_CALL(ud);
+  Handle& h = handle(ud);
+  const int notifiable = h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS |
+                                      LACS | DTAS | DCAS)
+                                   : (TIMO | END | RQS | CMPL);
+  if ((mask & ~notifiable) || (mask && !cb)) return fail(baseStatus(ud), EARG);
+  h.notifyMask = mask;
+  h.notifyCb = cb;
+  h.notifyRef = refData;
+  int s = handleStatus(ud) & ~(ERR | TIMO);
+  return finish(s, 0, h.io == Io::Done ? h.ioCnt : 0);
+}
 
 SIM_API int ibclr(int ud) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
+  HANDLE_CALL(ud);
+  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
   Device* d = deviceOf(ud);
   if (!d) return fail(baseStatus(ud), ENOL);
   d->model->deviceClear(d->state);
+  afterDeviceCall(ud);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 SIM_API int ibtrg(int ud) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
+  HANDLE_CALL(ud);
+  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
   Device* d = deviceOf(ud);
   if (!d) return fail(baseStatus(ud), ENOL);
   d->model->trigger(d->state);
@@ -242,61 +381,113 @@ SIM_API int ibtrg(int ud) {
 }
 
 SIM_API int ibrsp(int ud, char* spr) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
+  HANDLE_CALL(ud);
   if (!spr) return fail(baseStatus(ud), EARG);
-  if (bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
+  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
   Device* d = deviceOf(ud);
   if (!d) return fail(baseStatus(ud) | TIMO, EABO);
   *spr = static_cast<char>(d->model->serialPoll(d->state));
-  return finish(baseStatus(ud) | CMPL, 0, 0);
+  return finish(baseStatus(ud) | CMPL, 0, 1);
 }
 
 SIM_API int ibloc(int ud) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (!bus().handles[ud].isBoard) {
+  HANDLE_CALL(ud);
+  if (!handle(ud).isBoard) {
+    if (lockedOut(handle(ud).board, ud)) return fail(baseStatus(ud), ELCK);
     if (Device* d = deviceOf(ud)) d->state.remote = false;
   }
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 SIM_API int ibsic(int ud) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (!bus().handles[ud].isBoard) return fail(baseStatus(ud), EARG);
+  HANDLE_CALL(ud);
+  Handle& h = handle(ud);
+  if (!h.isBoard) return fail(baseStatus(ud), EARG);
+  if (!boardOf(ud).sc) return fail(baseStatus(ud), ESAC);
+  if (lockedOut(h.board, ud)) return fail(baseStatus(ud), ELCK);
+  // Interface clear: the system controller takes control back.
+  Board& b = boardOf(ud);
+  b.cic = b.atn = true;
+  b.dcas = b.dtas = false;
+  unaddress(h.board);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibwait(int ud, int mask) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  int s = baseStatus(ud) | CMPL;
-  // Synchronous model: a condition that is not already true times out at once.
-  if ((mask & ~(TIMO | CMPL)) && !(s & mask & ~TIMO)) s |= TIMO;
-  return finish(s, 0, bus().status.cnt);
+SIM_API int ibgts(int ud, int v) {
+  HANDLE_CALL(ud);
+  if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
+  if (int sta = 0; notController(ud, sta)) return sta;
+  boardOf(ud).atn = false;
+  return finish(baseStatus(ud) | CMPL, 0, 0);
+}
+
+SIM_API int ibcac(int ud, int v) {
+  HANDLE_CALL(ud);
+  if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
+  if (int sta = 0; notController(ud, sta)) return sta;
+  boardOf(ud).atn = true;
+  return finish(baseStatus(ud) | CMPL, 0, 0);
+}
+
+SIM_API int ibpct(int ud) {
+  HANDLE_CALL(ud);
+  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
+  Device* d = deviceOf(ud);
+  if (!d) return fail(baseStatus(ud), ENOL);
+  addressToTalk(handle(ud).board, *d);
+  const uint8_t tct = 0x09;
+  runCommands(handle(ud).board, &tct, 1);
+  return finish(baseStatus(ud) | CMPL, 0, 0);
+}
+
+SIM_API int ibppc(int ud, int v) {
+  HANDLE_CALL(ud);
+  if (v != 0 && (v < 0x60 || v > 0x7F)) return fail(baseStatus(ud), EARG);
+  Handle& h = handle(ud);
+  if (h.isBoard) return finishWithValue(baseStatus(ud) | CMPL, setOption(ud, IbcPPC, v));
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
+  Device* d = deviceOf(ud);
+  if (!d) return fail(baseStatus(ud), ENOL);
+  int prev = d->ppe ? d->ppe : 0x70;
+  d->ppe = v >= 0x60 && v <= 0x6F ? v : 0;
+  return finishWithValue(baseStatus(ud) | CMPL, prev);
+}
+
+SIM_API int ibrpp(int ud, char* ppr) {
+  HANDLE_CALL(ud);
+  if (!ppr) return fail(baseStatus(ud), EARG);
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
+  *ppr = static_cast<char>(parallelPoll(handle(ud).board));
+  return finish(baseStatus(ud) | CMPL, 0, 1);
 }
 
 SIM_API int iblines(int ud, short* lines) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
+  HANDLE_CALL(ud);
   if (!lines) return fail(baseStatus(ud), EARG);
-  int h = bus().handles[ud].board;
-  int srq = (bus().boardStatus(h) & SRQI) ? 0x20 : 0;
-  int ren = bus().remoteEnable[h] ? 0x10 : 0;
-  // Valid bits for all lines (low byte), line states in the high byte.
-  *lines = static_cast<short>(0xFF | ((srq | ren | 0x40 /*ATN*/) << 8));
+  int board = handle(ud).board;
+  Board& b = bus().boards[board];
+  bool anyListener = false;
+  for (const auto& d : bus().devices) anyListener |= d.board == board;
+  // Low byte: which lines the board can sense (not NRFD); high byte: asserted.
+  int state = (anyListener ? 0x02 : 0) | (b.remoteEnable ? 0x10 : 0) |
+              ((bus().boardStatus(board) & SRQI) ? 0x20 : 0) | ((b.cic && b.atn) ? 0x40 : 0);
+  *lines = static_cast<short>(0xFB | (state << 8));
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 SIM_API int ibln(int ud, int pad, int sad, short* listen) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if (!listen || pad < 0 || pad > 30 || !(sad == 0 || sad == 0xFFFF || sad == -1 || (sad >= 0x60 && sad <= 0x7E)))
+  HANDLE_CALL(ud);
+  bool anySad = sad == 0xFFFF || sad == -1;
+  if (!listen || pad < 0 || pad > 30 || !(sad == 0 || anySad || (sad >= 0x60 && sad <= 0x7E)))
     return fail(baseStatus(ud), EARG);
-  int b = bus().handles[ud].board;
+  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
+  int b = handle(ud).board;
   bool found = false;
-  if (sad == 0xFFFF || sad == -1) {  // any secondary
+  if (anySad) {
     for (auto& d : bus().devices) found |= d.board == b && d.pad == pad;
   } else {
     found = bus().find(b, pad, sad) != nullptr;
@@ -305,317 +496,67 @@ SIM_API int ibln(int ud, int pad, int sad, short* listen) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibcmd(int ud, const void* buf, int count) {
-  Lock l(busMutex());
-  CHECK_UD(ud);
-  if ((!buf && count) || count < 0) return fail(baseStatus(ud), EARG);
-  if (!bus().handles[ud].isBoard) return fail(baseStatus(ud), ECAP);
-  int b = bus().handles[ud].board;
-  const auto* p = static_cast<const uint8_t*>(buf);
-  int lastPad = -1;
-  std::vector<Device*> listeners;
-  for (int i = 0; i < count; ++i) {
-    uint8_t c = p[i] & 0x7F;
-    if (c == 0x3F) listeners.clear();
-    else if (c >= 0x20 && c < 0x3F) {
-      lastPad = c - 0x20;
-      if (Device* d = bus().find(b, lastPad, 0)) listeners.push_back(d);
-    } else if (c >= 0x60 && c <= 0x7E && lastPad >= 0) {
-      if (Device* d = bus().find(b, lastPad, c)) listeners.push_back(d);
-    } else if (c == 0x04 || c == 0x14) {  // SDC, DCL
-      for (auto& d : bus().devices)
-        if (d.board == b && (c == 0x14 || std::find(listeners.begin(), listeners.end(), &d) != listeners.end()))
-          d.model->deviceClear(d.state);
-    } else if (c == 0x08) {
-      for (Device* d : listeners) d->model->trigger(d->state);
-    } else if (c == 0x01) {
-      for (Device* d : listeners) d->state.remote = false;
-    } else if (c == 0x11) {
-      for (auto& d : bus().devices) if (d.board == b) d.state.lockout = true;
+SIM_API int iblck(int ud, int v, int, void*) {
+  HANDLE_CALL(ud);
+  if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
+  Board& b = boardOf(ud);
+  if (b.lockOwner >= 0 && b.lockOwner != ud) return fail(baseStatus(ud), ELCK);
+  if (v == 0 && b.lockOwner != ud) return fail(baseStatus(ud), ELCK);
+  b.lockOwner = v ? ud : -1;
+  return finish(baseStatus(ud) | CMPL, 0, 0);
+}
+
+// ibrdf reads until END (or the EOS byte with EOSrd); a talker that never ends
+// is cut off at this size as a timeout.
+constexpr int kFileReadLimit = 16 << 20;
+
+SIM_API int ibrdfA(int ud, const char* fileName) {
+  HANDLE_CALL(ud);
+  if (!fileName) return fail(baseStatus(ud), EARG);
+  if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
+  std::FILE* f = std::fopen(fileName, "wb");
+  if (!f) return fail(baseStatus(ud), EFSO);
+  std::vector<uint8_t> chunk(65536);
+  int total = 0, sta = 0;
+  for (;;) {
+    int want = std::min<int>(static_cast<int>(chunk.size()), kFileReadLimit - total);
+    if (want == 0) {
+      sta = fail(baseStatus(ud) | TIMO, EABO, total);
+      break;
+    }
+    sta = deviceRead(ud, chunk.data(), want);
+    int n = bus().status.cnt;
+    if (n > 0 && std::fwrite(chunk.data(), 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
+      sta = fail(baseStatus(ud), EFSO, total);
+      break;
+    }
+    total += n;
+    if (sta & (ERR | END)) {
+      sta = finish(sta, bus().status.err, total);
+      break;
+    }
+    if (bus().cfg(ud, IbcEOSrd) && n > 0 && chunk[n - 1] == bus().cfg(ud, IbcEOSchar)) {
+      sta = finish(sta | END, 0, total);
+      break;
     }
   }
-  return finish(baseStatus(ud) | CMPL, 0, count);
-}
-SIM_API int ibcmda(int ud, const void* buf, int count) { return ibcmd(ud, buf, count); }
-
-// ---- Not yet simulated: these report ECAP.
-#define NOT_SIMULATED_UD(name, params, ud)          \
-  SIM_API int name params {                         \
-    Lock l(busMutex());                             \
-    CHECK_UD(ud);                                   \
-    return fail(baseStatus(ud), ECAP);              \
-  }
-NOT_SIMULATED_UD(ibcac, (int ud, int), ud)
-NOT_SIMULATED_UD(ibeos, (int ud, int), ud)
-NOT_SIMULATED_UD(ibexpert, (int ud, int, void*, void*), ud)
-NOT_SIMULATED_UD(ibgts, (int ud, int), ud)
-NOT_SIMULATED_UD(iblck, (int ud, int, int, void*), ud)
-NOT_SIMULATED_UD(ibnotify, (int ud, int, NotifyCallback, void*), ud)
-NOT_SIMULATED_UD(ibpct, (int ud), ud)
-NOT_SIMULATED_UD(ibppc, (int ud, int), ud)
-NOT_SIMULATED_UD(ibrdfA, (int ud, const char*), ud)
-NOT_SIMULATED_UD(ibrpp, (int ud, char*), ud)
-NOT_SIMULATED_UD(ibstop, (int ud), ud)
-NOT_SIMULATED_UD(ibwrtfA, (int ud, const char*), ud)
-
-#define NOT_SIMULATED_BOARD(name, params, board) \
-  SIM_API void name params {                      \
-    Lock l(busMutex());                           \
-    CHECK_BOARD(board);                           \
-    fail(CIC, ECAP);                              \
-  }
-NOT_SIMULATED_BOARD(PPoll, (int board, short*), board)
-NOT_SIMULATED_BOARD(PPollConfig, (int board, uint16_t, int, int), board)
-NOT_SIMULATED_BOARD(PPollUnconfig, (int board, const uint16_t*), board)
-NOT_SIMULATED_BOARD(PassControl, (int board, uint16_t), board)
-NOT_SIMULATED_BOARD(RcvRespMsg, (int board, void*, int, int), board)
-NOT_SIMULATED_BOARD(ReceiveSetup, (int board, uint16_t), board)
-NOT_SIMULATED_BOARD(SendCmds, (int board, const void*, int), board)
-NOT_SIMULATED_BOARD(SendDataBytes, (int board, const void*, int, int), board)
-NOT_SIMULATED_BOARD(SendSetup, (int board, const uint16_t*), board)
-
-// ---- IEEE 488.2 routines.
-#define BOARD_GUARD(board, cond)          \
-  Lock l(busMutex());                     \
-  CHECK_BOARD(board);                     \
-  if (!(cond)) { fail(CIC, EARG); return; }
-
-static const int kBoardSta = CIC | ATN;
-
-SIM_API void SendIFC(int board) {
-  BOARD_GUARD(board, true);
-  finish(kBoardSta | CMPL, 0, 0);
+  if (std::fclose(f) != 0 && !(sta & ERR)) sta = fail(baseStatus(ud), EFSO, total);
+  return sta;
 }
 
-SIM_API void DevClear(int board, uint16_t address) {
-  BOARD_GUARD(board, true);
-  if (address == NOADDR) {
-    for (auto& d : bus().devices) if (d.board == board) d.model->deviceClear(d.state);
-    finish(kBoardSta | CMPL, 0, 0);
-    return;
-  }
-  Device* d = deviceAt(board, address);
-  if (!d) { fail(kBoardSta, ENOL); return; }
-  d->model->deviceClear(d->state);
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void DevClearList(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  if (list[0] == NOADDR) {
-    for (auto& d : bus().devices) if (d.board == board) d.model->deviceClear(d.state);
-    finish(kBoardSta | CMPL, 0, 0);
-    return;
-  }
-  bool missing = false;
-  forList(list, [&](int, uint16_t a) { if (!deviceAt(board, a)) missing = true; });
-  if (missing) { fail(kBoardSta, ENOL); return; }
-  forList(list, [&](int, uint16_t a) { Device* d = deviceAt(board, a); d->model->deviceClear(d->state); });
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) {
-  BOARD_GUARD(board, padList && results && limit >= 0);
-  int n = 0;
-  bool overflow = false;
-  auto add = [&](uint16_t a) { if (n < limit) results[n++] = a; else overflow = true; };
-  forList(padList, [&](int, uint16_t a) {
-    int pad = a & 0xFF;
-    if (bus().find(board, pad, 0)) { add(static_cast<uint16_t>(pad)); return; }
-    for (int s = 0x60; s <= 0x7E; ++s)
-      if (bus().find(board, pad, s)) add(static_cast<uint16_t>(pad | (s << 8)));
-  });
-  if (overflow) { fail(kBoardSta, ETAB, n); return; }
-  finish(kBoardSta | CMPL, 0, n);
-}
-
-SIM_API void AllSpoll(int board, const uint16_t* list, short* results) {
-  BOARD_GUARD(board, listOk(list) && results);
-  int n = 0;
-  bool timedOut = false;
-  forList(list, [&](int i, uint16_t a) {
-    if (timedOut) return;
-    Device* d = deviceAt(board, a);
-    if (!d) { timedOut = true; return; }
-    results[i] = d->model->serialPoll(d->state);
-    n = i + 1;
-  });
-  if (timedOut) { fail(kBoardSta | TIMO, EABO, n); return; }
-  finish(kBoardSta | CMPL, 0, n);
-}
-
-SIM_API void ReadStatusByte(int board, uint16_t address, short* result) {
-  BOARD_GUARD(board, result);
-  Device* d = deviceAt(board, address);
-  if (!d) { fail(kBoardSta | TIMO, EABO); return; }
-  *result = d->model->serialPoll(d->state);
-  finish(kBoardSta | CMPL, 0, 1);
-}
-
-SIM_API void FindRQS(int board, const uint16_t* list, short* result) {
-  BOARD_GUARD(board, listOk(list) && result);
-  int found = -1, idx = 0;
-  bool timedOut = false;
-  forList(list, [&](int i, uint16_t a) {
-    if (found >= 0 || timedOut) return;
-    idx = i;
-    Device* d = deviceAt(board, a);
-    if (!d) { timedOut = true; return; }
-    int stb = d->model->serialPoll(d->state);
-    if (stb & 0x40) { found = i; *result = static_cast<short>(stb); }
-  });
-  if (timedOut) { fail(kBoardSta | TIMO, EABO, idx); return; }
-  if (found < 0) { fail(kBoardSta, ETAB, idx + 1); return; }
-  finish(kBoardSta | CMPL, 0, found);
-}
-
-SIM_API void Send(int board, uint16_t address, const void* buf, int count, int eotMode) {
-  BOARD_GUARD(board, (buf || !count) && count >= 0 && eotMode >= NULLend && eotMode <= DABend);
-  Device* d = deviceAt(board, address);
-  if (!d) { fail(kBoardSta, ENOL); return; }
-  const auto* p = static_cast<const uint8_t*>(buf);
-  if (eotMode == NLend) {
-    d->model->listen(d->state, p, static_cast<size_t>(count), false);
-    const uint8_t nl = '\n';
-    d->model->listen(d->state, &nl, 1, true);
-    finish(kBoardSta | CMPL, 0, count + 1);
-    return;
-  }
-  writeTo(*d, p, count, eotMode == DABend, kBoardSta);
-}
-
-SIM_API void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode) {
-  BOARD_GUARD(board, listOk(list) && (buf || !count) && count >= 0 && eotMode >= NULLend && eotMode <= DABend);
-  bool missing = list[0] == NOADDR;
-  forList(list, [&](int, uint16_t a) { if (!deviceAt(board, a)) missing = true; });
-  if (missing) { fail(kBoardSta, ENOL); return; }
-  const auto* p = static_cast<const uint8_t*>(buf);
-  const uint8_t nl = '\n';
-  forList(list, [&](int, uint16_t a) {
-    Device* d = deviceAt(board, a);
-    d->model->listen(d->state, p, static_cast<size_t>(count), eotMode == DABend);
-    if (eotMode == NLend) d->model->listen(d->state, &nl, 1, true);
-  });
-  finish(kBoardSta | CMPL, 0, count + (eotMode == NLend ? 1 : 0));
-}
-
-SIM_API void Receive(int board, uint16_t address, void* buf, int count, int termination) {
-  BOARD_GUARD(board, (buf || !count) && count >= 0 && termination >= 0 && termination <= STOPend);
-  Device* d = deviceAt(board, address);
-  if (!d) { fail(kBoardSta | TIMO, EABO); return; }
-  readFrom(*d, static_cast<uint8_t*>(buf), count, termination != STOPend, termination, kBoardSta);
-}
-
-SIM_API void Trigger(int board, uint16_t address) {
-  BOARD_GUARD(board, true);
-  Device* d = deviceAt(board, address);
-  if (!d) { fail(kBoardSta, ENOL); return; }
-  d->model->trigger(d->state);
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void TriggerList(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  bool missing = false;
-  forList(list, [&](int, uint16_t a) { if (!deviceAt(board, a)) missing = true; });
-  if (missing) { fail(kBoardSta, ENOL); return; }
-  forList(list, [&](int, uint16_t a) { Device* d = deviceAt(board, a); d->model->trigger(d->state); });
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-// Remote/local helpers: apply f to every device of the list (all when empty).
-template <class F> static bool applyList(int board, const uint16_t* list, F f) {
-  if (list[0] == NOADDR) {
-    for (auto& d : bus().devices) if (d.board == board) f(d);
-    return true;
-  }
-  bool missing = false;
-  forList(list, [&](int, uint16_t a) { if (!deviceAt(board, a)) missing = true; });
-  if (missing) return false;
-  forList(list, [&](int, uint16_t a) { f(*deviceAt(board, a)); });
-  return true;
-}
-
-SIM_API void EnableRemote(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  bus().remoteEnable[board] = true;
-  if (list[0] == NOADDR) { finish(kBoardSta | CMPL, 0, 0); return; }
-  if (!applyList(board, list, [](Device& d) { d.state.remote = true; })) { fail(kBoardSta, ENOL); return; }
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void EnableLocal(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  if (list[0] == NOADDR) {
-    bus().remoteEnable[board] = false;
-    for (auto& d : bus().devices)
-      if (d.board == board) d.state.remote = d.state.lockout = false;
-    finish(kBoardSta | CMPL, 0, 0);
-    return;
-  }
-  if (!applyList(board, list, [](Device& d) { d.state.remote = false; })) { fail(kBoardSta, ENOL); return; }
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void SendLLO(int board) {
-  BOARD_GUARD(board, true);
-  for (auto& d : bus().devices) if (d.board == board) d.state.lockout = true;
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void SetRWLS(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  bus().remoteEnable[board] = true;
-  if (!applyList(board, list, [](Device& d) { d.state.remote = true; d.state.lockout = true; })) {
-    fail(kBoardSta, ENOL);
-    return;
-  }
-  finish(kBoardSta | CMPL, 0, 0);
-}
-
-SIM_API void TestSRQ(int board, short* result) {
-  BOARD_GUARD(board, result);
-  *result = (bus().boardStatus(board) & SRQI) ? 1 : 0;
-  finish(bus().boardStatus(board) | CMPL, 0, 0);
-}
-
-SIM_API void WaitSRQ(int board, short* result) {
-  BOARD_GUARD(board, result);
-  // No waiting in the model: either SRQ is asserted now or the wait times out.
-  int s = bus().boardStatus(board);
-  *result = (s & SRQI) ? 1 : 0;
-  finish(s | CMPL | (*result ? 0 : TIMO), 0, 0);
-}
-
-SIM_API void TestSys(int board, const uint16_t* list, short* results) {
-  BOARD_GUARD(board, listOk(list) && results);
-  bool missing = false;
-  forList(list, [&](int, uint16_t a) { if (!deviceAt(board, a)) missing = true; });
-  if (missing) { fail(kBoardSta, ENOL); return; }
-  int failures = 0;
-  const char q[] = "*TST?\n";
-  forList(list, [&](int i, uint16_t a) {
-    Device* d = deviceAt(board, a);
-    d->model->listen(d->state, reinterpret_cast<const uint8_t*>(q), 6, true);
-    uint8_t buf[32] = {};
-    bool end = false;
-    size_t n = d->model->talk(d->state, buf, sizeof buf - 1, end);
-    results[i] = static_cast<short>(n ? std::atoi(reinterpret_cast<char*>(buf)) : 0);
-    if (results[i] != 0) ++failures;
-  });
-  finish(kBoardSta | CMPL, 0, failures);
-}
-
-SIM_API void ResetSys(int board, const uint16_t* list) {
-  BOARD_GUARD(board, listOk(list));
-  bus().remoteEnable[board] = true;
-  for (auto& d : bus().devices) if (d.board == board) d.model->deviceClear(d.state);
-  const char r[] = "*RST\n";
-  if (!applyList(board, list, [&](Device& d) {
-        d.model->listen(d.state, reinterpret_cast<const uint8_t*>(r), 5, true);
-      })) {
-    fail(kBoardSta, ENOL);
-    return;
-  }
-  finish(kBoardSta | CMPL, 0, 0);
+SIM_API int ibwrtfA(int ud, const char* fileName) {
+  HANDLE_CALL(ud);
+  if (!fileName) return fail(baseStatus(ud), EARG);
+  std::FILE* f = std::fopen(fileName, "rb");
+  if (!f) return fail(baseStatus(ud), EFSO);
+  std::string data;
+  char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
+  bool readError = std::ferror(f) != 0;
+  std::fclose(f);
+  if (readError || data.size() > static_cast<size_t>(kFileReadLimit)) return fail(baseStatus(ud), EFSO);
+  int count = static_cast<int>(data.size());
+  if (int sta = 0; writeRefused(ud, data.data(), count, sta)) return sta;
+  return deviceWrite(ud, data.data(), count);
 }

@@ -1,27 +1,28 @@
 #include "bus.h"
 
-#include "../src/driver/gpib.h"
 
 namespace vorel::sim {
 
 namespace {
 constexpr OptionInfo kOptions[] = {
-    {IbcPAD, 0, 30, true, true, 0, 0},        {IbcSAD, 0, 0x7E, true, true, 0, 0},
-    {IbcTMO, 0, 17, true, true, 13, 13},      {IbcEOT, 0, 1, true, true, 1, 1},
-    {IbcPPC, 0, 0xFF, true, false, 0, 0},     {IbcREADDR, 0, 1, false, true, 0, 0},
-    {IbcAUTOPOLL, 0, 1, true, false, 1, 0},   {IbcCICPROT, 0, 1, true, false, 0, 0},
-    {IbcIRQ, 0, 1, true, false, 0, 0},        {IbcSC, 0, 1, true, false, 1, 0},
-    {IbcSRE, 0, 1, true, false, 0, 0},        {IbcEOSrd, 0, 1, true, true, 0, 0},
-    {IbcEOSwrt, 0, 1, true, true, 0, 0},      {IbcEOScmp, 0, 1, true, true, 0, 0},
-    {IbcEOSchar, 0, 0xFF, true, true, 0, 0},  {IbcPP2, 0, 1, true, false, 0, 0},
-    {IbcTIMING, 1, 3, true, false, 1, 0},     {IbcDMA, 0, 1, true, false, 0, 0},
-    {IbcReadAdjust, 0, 2, true, true, 0, 0},  {IbcWriteAdjust, 0, 2, true, true, 0, 0},
-    {IbcSendLLO, 0, 1, true, false, 0, 0},    {IbcSPollTime, 0, 17, false, true, 11, 11},
-    {IbcPPollTime, 0, 17, true, false, 0, 0}, {IbcEndBitIsNormal, 0, 1, true, false, 1, 0},
-    {IbcUnAddr, 0, 1, false, true, 0, 0},     {IbcSignalNumber, 0, 0xFFFF, true, false, 0, 0},
-    {IbcBlockIfLocked, 0, 1, true, true, 0, 0}, {IbcHSCableLength, 0, 15, true, false, 0, 0},
-    {IbcIst, 0, 1, true, false, 0, 0},        {IbcRsv, 0, 0xFF, true, false, 0, 0},
-    {IbcLON, 0, 1, true, false, 0, 0},        {IbcEOS, 0, 0xFFFF, true, true, 0, 0},
+    {IbcPAD, 0, 30, true, true, 0, 0, false},        {IbcSAD, 0, 0x7E, true, true, 0, 0, false},
+    {IbcTMO, 0, 17, true, true, 13, 13, false},      {IbcEOT, 0, 1, true, true, 1, 1, false},
+    {IbcPPC, 0, 0xFF, true, false, 0, 0, false},     {IbcREADDR, 0, 1, false, true, 0, 0, false},
+    {IbcAUTOPOLL, 0, 1, true, false, 1, 0, false},   {IbcCICPROT, 0, 1, true, false, 0, 0, false},
+    {IbcIRQ, 0, 1, true, false, 0, 0, false},        {IbcSC, 0, 1, true, false, 1, 0, false},
+    {IbcSRE, 0, 1, true, false, 0, 0, false},        {IbcEOSrd, 0, 1, true, true, 0, 0, false},
+    {IbcEOSwrt, 0, 1, true, true, 0, 0, false},      {IbcEOScmp, 0, 1, true, true, 0, 0, false},
+    {IbcEOSchar, 0, 0xFF, true, true, 0, 0, false},  {IbcPP2, 0, 1, true, false, 0, 0, false},
+    {IbcTIMING, 1, 3, true, false, 1, 0, false},     {IbcDMA, 0, 1, true, false, 0, 0, false},
+    {IbcReadAdjust, 0, 2, true, true, 0, 0, false},  {IbcWriteAdjust, 0, 2, true, true, 0, 0, false},
+    {IbcSendLLO, 0, 1, true, true, 0, 0, false},     {IbcSPollTime, 0, 17, true, true, 11, 11, false},
+    {IbcPPollTime, 0, 17, true, false, 0, 0, false}, {IbcEndBitIsNormal, 0, 1, true, true, 1, 1, false},
+    {IbcUnAddr, 0, 1, false, true, 0, 0, false},     {IbcSignalNumber, 0, 0xFFFF, true, false, 0, 0, true},
+    {IbcBlockIfLocked, 0, 1, true, true, 0, 0, false}, {IbcHSCableLength, 0, 15, true, false, 0, 0, false},
+    {IbcIst, 0, 1, true, false, 0, 0, false},        {IbcRsv, 0, 0xFF, true, false, 0, 0, false},
+    {IbcLON, 0, 1, true, false, 0, 0, false},        {IbcEOS, 0, 0x1FFF, true, true, 0, 0, false},
+    {IbcSerialNumber, 0, 0x7FFFFFFF, true, false, 0x00A51001, 0, true},
+    {IbcBNA, 0, 1, false, true, 0, 0, true},
 };
 }  // namespace
 
@@ -57,8 +58,14 @@ bool Bus::validHandle(int ud) const {
   return ud >= 0 && ud < static_cast<int>(handles.size()) && handles[ud].used;
 }
 
-int Bus::boardStatus(int board) const {
-  int s = CIC | ATN;
+int Bus::boardStatus(int board) {
+  const Board& b = boards[board];
+  int s = 0;
+  if (b.cic) s |= CIC | (b.atn ? ATN : 0);
+  if (b.talker == kBoardTalks) s |= TACS;
+  if (b.boardListens) s |= LACS;
+  if (b.dcas) s |= DCAS;
+  if (b.dtas) s |= DTAS;
   for (const auto& d : devices)
     if (d.board == board && d.state.srq) s |= SRQI;
   return s;

@@ -1,11 +1,12 @@
 // The simulated bus: two boards, the devices on them, the handle table and the
-// status words. All access goes through lock().
+// status words. All access goes through busMutex().
 #pragma once
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "../src/driver/gpib.h"
 #include "instrument.h"
 
 namespace vorel::sim {
@@ -15,41 +16,79 @@ struct Device {
   int board, pad, sad;  // sad: 0 = none, else 0x60..0x7E
   const Instrument* model;
   DeviceState state;
+  int ppe = 0;  // parallel poll response: 0 = none, else the PPE byte 0x60..0x6F
 };
+
+// Who the board's addressing left as talker.
+enum : int { kNoTalker = -1, kBoardTalks = -2, kAbsentTalker = -3 };
+
+struct Board {
+  bool sc = true;          // system controller (IbcSC)
+  bool cic = true;         // controller-in-charge
+  bool atn = true;         // ATN asserted (false after ibgts)
+  bool remoteEnable = false;
+  int talker = kNoTalker;  // device index, or one of the values above
+  bool boardListens = false;
+  std::vector<int> listeners;  // device indexes
+  bool dcas = false, dtas = false;  // cleared or triggered by the controller we passed to
+  int lockOwner = -1;      // handle holding iblck, -1 when unlocked
+  int fault = 0;           // error code the next transfer fails with (IbeDebugMode)
+  int debugMode = 0, swapSpd = 0;
+  std::string serial = "TW-SIM-000001";
+  std::map<long, int> registers;  // IbeWrite / IbeRead
+};
+
+enum class Io { Idle, Running, Done };
+enum class IoKind { Read, Write, Command };
 
 struct Handle {
   bool used = false;
   bool isBoard = false;
   int board = 0;
-  bool online = true;
   std::map<int, int> config;  // option -> value
+  // Asynchronous transfer.
+  Io io = Io::Idle;
+  IoKind ioKind = IoKind::Read;
+  void* ioBuf = nullptr;
+  int ioCount = 0;
+  int ioSta = 0, ioErr = 0, ioCnt = 0;
+  // ibnotify.
+  int notifyMask = 0;
+  NotifyCallback notifyCb = nullptr;
+  void* notifyRef = nullptr;
 };
 
 struct Status {
   int sta = 0, err = 0, cnt = 0;
 };
 
+// Handles run from 0 to kMaxHandles - 1; a value outside is not a handle at all.
+constexpr int kMaxHandles = 1024;
+
 struct Bus {
   std::vector<Device> devices;
   std::vector<Handle> handles;
-  bool remoteEnable[2] = {false, false};
+  Board boards[2];
   Status status;
 
   Bus();
   Device* find(int board, int pad, int sad);
+  int indexOf(const Device* d) const { return static_cast<int>(d - devices.data()); }
   bool validHandle(int ud) const;
-  int boardStatus(int board) const;
+  int boardStatus(int board);
   int cfg(int ud, int opt) { return handles[ud].config[opt]; }
 };
 
 Bus& bus();
 std::mutex& busMutex();
 
-// Known options: the value range, and whether they apply to boards, devices.
+// Known options: the value range, and whether they apply to boards, devices,
+// and whether ibconfig may change them.
 struct OptionInfo {
   int option, lo, hi;
   bool board, device;
   int boardDefault, deviceDefault;
+  bool readOnly;
 };
 const OptionInfo* optionInfo(int option);
 std::map<int, int> defaultConfig(bool board);

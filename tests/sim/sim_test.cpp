@@ -25,15 +25,17 @@ std::string query(int ud, const std::string& q) {
 }
 
 TEST(SimBoards, OpenBoardsAndNames) {
-  struct Case { const char* name; bool ok; } cases[] = {
-      {"gpib0", true}, {"GPIB1", true}, {"dmm", true}, {"loop", true},
-      {"seq", true},   {"sec", true},   {"faulty", true}, {"gpib7", false}, {"nothing", false}};
+  // A board index the driver knows but that has no board gives ENEB.
+  struct Case { const char* name; bool ok; int err; } cases[] = {
+      {"gpib0", true, 0}, {"GPIB1", true, 0}, {"dmm", true, 0},   {"loop", true, 0},
+      {"seq", true, 0},   {"sec", true, 0},   {"faulty", true, 0}, {"gpib7", false, ENEB},
+      {"nothing", false, EDVR}};
   for (const auto& c : cases) {
     int ud = ibfindA(c.name);
     EXPECT_EQ(ud >= 0, c.ok) << c.name;
     if (!c.ok) {
       EXPECT_TRUE(Ibsta() & ERR);
-      EXPECT_EQ(Iberr(), EDVR);
+      EXPECT_EQ(Iberr(), c.err) << c.name;
     }
     if (ud >= 0) ibonl(ud, 0);
   }
@@ -179,8 +181,9 @@ TEST(SimErrors, Table) {
   int v = 0;
   char c = 0;
   struct Case { const char* what; int sta; int err; } cases[] = {
-      {"bad handle", ibwrt(999, "x", 1), EDVR},
-      {"negative handle", ibrd(-3, &c, 1), EDVR},
+      {"closed handle", ibwrt(999, "x", 1), EDVR},
+      {"not a handle", ibwrt(5000, "x", 1), EHDL},
+      {"negative handle", ibrd(-3, &c, 1), EHDL},
       {"null buffer", ibwrt(dev, nullptr, 4), EARG},
       {"negative count", ibrd(dev, &c, -1), EARG},
       {"unknown option", ibconfig(dev, 999, 1), EARG},
@@ -190,12 +193,14 @@ TEST(SimErrors, Table) {
       {"device option on board", ibask(board, IbcREADDR, &v), ECAP},
       {"null ibask", ibask(dev, IbcPAD, nullptr), EARG},
       {"no listener", ibwrt(ibdev(0, 20, 0, 13, 1, 0), "x", 1), ENOL},
-      {"not simulated", ibpct(dev), ECAP},
+      {"read-only option", ibconfig(board, IbcBNA, 1), ECAP},
   };
   // Each case's iberr is checked again in isolation, since the array is built first.
   for (const auto& k : cases) EXPECT_TRUE(k.sta & ERR) << k.what;
   EXPECT_TRUE(ibwrt(999, "x", 1) & ERR);
   EXPECT_EQ(Iberr(), EDVR);
+  ibrd(-3, &c, 1);
+  EXPECT_EQ(Iberr(), EHDL);
   ibconfig(dev, IbcSC, 1);
   EXPECT_EQ(Iberr(), ECAP);
   ibconfig(dev, IbcTMO, 99);
@@ -203,6 +208,8 @@ TEST(SimErrors, Table) {
   EXPECT_EQ(ibdev(0, 31, 0, 13, 1, 0), -1);
   EXPECT_EQ(Iberr(), EARG);
   EXPECT_EQ(ibdev(5, 1, 0, 13, 1, 0), -1);
+  EXPECT_EQ(Iberr(), ENEB);
+  EXPECT_EQ(ibdev(100, 1, 0, 13, 1, 0), -1);
   EXPECT_EQ(Iberr(), EDVR);
   FindLstn(0, nullptr, nullptr, 5);
   EXPECT_EQ(Iberr(), EARG);

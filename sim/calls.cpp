@@ -1,0 +1,231 @@
+#include "calls.h"
+
+#include <algorithm>
+
+#ifdef VOREL_SIM_LEGACY
+// The legacy library's status words are exported variables.
+extern "C" {
+__attribute__((visibility("default"))) int user_ibsta = 0;
+__attribute__((visibility("default"))) int user_iberr = 0;
+__attribute__((visibility("default"))) int user_ibcntl = 0;
+}
+#endif
+
+namespace vorel::sim {
+
+#ifdef VOREL_SIM_LEGACY
+static void publish(const Status& s) {
+  user_ibsta = s.sta;
+  user_iberr = s.err;
+  user_ibcntl = s.cnt;
+}
+#else
+static void publish(const Status&) {}
+#endif
+
+Call::Call() : lock_(busMutex()) {}
+
+Call::~Call() {
+  bool work = engineHasWork();
+  lock_.unlock();
+  if (work && !onEngineThread()) pumpEngine();
+}
+
+int finish(int sta, int err, int cnt) {
+  Status& s = bus().status;
+  s.sta = sta;
+  if (sta & ERR) s.err = err;
+  s.cnt = cnt;
+  publish(s);
+  return sta;
+}
+
+int fail(int base, int err, int cnt) { return finish(base | ERR, err, cnt); }
+
+int finishWithValue(int sta, int value) {
+  Status& s = bus().status;
+  s.sta = sta;
+  s.err = value;
+  s.cnt = 0;
+  publish(s);
+  return sta;
+}
+
+bool badHandle(int ud, int& sta) {
+  if (ud < 0 || ud >= kMaxHandles) {
+    sta = fail(0, EHDL);
+    return true;
+  }
+  if (!bus().validHandle(ud)) {
+    sta = fail(0, EDVR);
+    return true;
+  }
+  return false;
+}
+
+int baseStatus(int ud) {
+  Bus& b = bus();
+  const Handle& h = b.handles[ud];
+  if (h.isBoard) return b.boardStatus(h.board);
+  int s = 0;
+  if (Device* d = deviceOf(ud)) {
+    if (d->state.srq) s |= RQS;
+    if (d->state.remote) s |= REM;
+    if (d->state.lockout) s |= LOK;
+  }
+  return s;
+}
+
+bool badBoard(int board) {
+  if (board == 0 || board == 1) return false;
+  fail(0, board >= 2 && board <= 99 ? ENEB : EDVR);
+  return true;
+}
+
+bool lockedOut(int board, int ud) {
+  int owner = bus().boards[board].lockOwner;
+  if (owner < 0 || owner == ud) return false;
+  if (ud < 0 && bus().handles[owner].isBoard) return false;  // 488.2 routines act as the board
+  return true;
+}
+
+int takeFault(int board) {
+  int f = bus().boards[board].fault;
+  bus().boards[board].fault = 0;
+  return f;
+}
+
+Device* deviceOf(int ud) {
+  Bus& b = bus();
+  return b.find(b.handles[ud].board, b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
+}
+
+Device* deviceAt(int board, uint16_t a) {
+  if ((a & 0xFF) > 30) return nullptr;
+  return bus().find(board, a & 0xFF, a >> 8);
+}
+
+bool validAddr(int pad, int sad) {
+  return pad >= 0 && pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E));
+}
+
+void addressToListen(int board, Device& d) {
+  Board& b = bus().boards[board];
+  b.talker = kBoardTalks;
+  b.boardListens = false;
+  b.listeners.assign(1, bus().indexOf(&d));
+}
+
+void addressToTalk(int board, Device& d) {
+  Board& b = bus().boards[board];
+  b.talker = bus().indexOf(&d);
+  b.boardListens = true;
+  b.listeners.clear();
+}
+
+void unaddress(int board) {
+  Board& b = bus().boards[board];
+  b.talker = kNoTalker;
+  b.boardListens = false;
+  b.listeners.clear();
+}
+
+int writeTo(Device& d, const uint8_t* buf, int count, bool eoi, int base) {
+  d.model->listen(d.state, buf, static_cast<size_t>(count), eoi);
+  return finish(base | CMPL, 0, count);
+}
+
+int readFrom(Device& d, uint8_t* buf, int count, bool stopAtEos, int eosChar, int base, int& err,
+             int& cnt) {
+  size_t n = 0;
+  bool end = false;
+  if (!stopAtEos) {
+    n = d.model->talk(d.state, buf, static_cast<size_t>(count), end);
+  } else {
+    while (n < static_cast<size_t>(count) && !end) {
+      bool e = false;
+      if (d.model->talk(d.state, buf + n, 1, e) == 0) break;
+      end = e || buf[n] == static_cast<uint8_t>(eosChar);
+      ++n;
+    }
+  }
+  cnt = static_cast<int>(n);
+  if (n == 0 && count > 0) {
+    err = EABO;
+    return base | TIMO | ERR;
+  }
+  err = 0;
+  return base | CMPL | (end ? END : 0);
+}
+
+// The parallel poll response of a board's devices: a line is asserted by each
+// configured device whose individual status (requesting service) matches its sense.
+int parallelPoll(int board) {
+  int r = 0;
+  for (const auto& d : bus().devices) {
+    if (d.board != board || d.ppe == 0) continue;
+    bool sense = (d.ppe & 0x08) != 0;
+    if (d.state.srq == sense) r |= 1 << (d.ppe & 0x07);
+  }
+  return r;
+}
+
+
+void runCommands(int board, const uint8_t* p, int count) {
+  Bus& bs = bus();
+  Board& b = bs.boards[board];
+  int lastPad = -1;
+  bool lastWasTalk = false;
+  auto listener = [&](Device* d) {
+    int i = bs.indexOf(d);
+    if (std::find(b.listeners.begin(), b.listeners.end(), i) == b.listeners.end())
+      b.listeners.push_back(i);
+  };
+  for (int i = 0; i < count; ++i) {
+    uint8_t c = p[i] & 0x7F;
+    if (c == 0x3F) {  // UNL
+      b.listeners.clear();
+      b.boardListens = false;
+      lastPad = -1;
+    } else if (c == 0x5F) {  // UNT
+      b.talker = kNoTalker;
+      lastPad = -1;
+    } else if (c >= 0x20 && c < 0x3F) {  // MLA
+      lastPad = c - 0x20;
+      lastWasTalk = false;
+      if (lastPad == 0) b.boardListens = true;
+      else if (Device* d = bs.find(board, lastPad, 0)) listener(d);
+    } else if (c >= 0x40 && c < 0x5F) {  // MTA
+      lastPad = c - 0x40;
+      lastWasTalk = true;
+      if (lastPad == 0) b.talker = kBoardTalks;
+      else if (Device* d = bs.find(board, lastPad, 0)) b.talker = bs.indexOf(d);
+      else b.talker = kAbsentTalker;
+    } else if (c >= 0x60 && c <= 0x7E && lastPad > 0) {  // secondary of the last address
+      if (Device* d = bs.find(board, lastPad, c)) {
+        if (lastWasTalk) b.talker = bs.indexOf(d);
+        else listener(d);
+      }
+    } else if (c == 0x14) {  // DCL
+      for (auto& d : bs.devices)
+        if (d.board == board) d.model->deviceClear(d.state);
+    } else if (c == 0x04) {  // SDC
+      for (int l : b.listeners) bs.devices[l].model->deviceClear(bs.devices[l].state);
+    } else if (c == 0x08) {  // GET
+      for (int l : b.listeners) bs.devices[l].model->trigger(bs.devices[l].state);
+    } else if (c == 0x01) {  // GTL
+      for (int l : b.listeners) bs.devices[l].state.remote = false;
+    } else if (c == 0x11) {  // LLO
+      for (auto& d : bs.devices)
+        if (d.board == board) d.state.lockout = true;
+    } else if (c == 0x15) {  // PPU
+      for (auto& d : bs.devices)
+        if (d.board == board) d.ppe = 0;
+    } else if (c == 0x09 && b.talker >= 0) {  // TCT: the addressed talker takes control
+      b.cic = false;
+      b.dcas = b.dtas = true;
+    }
+  }
+}
+
+}  // namespace vorel::sim
