@@ -4,16 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/gpib.h"
-
-extern "C" {
-#define DECLARE(name, ret, params) ret name params;
-VOREL_DRIVER_FUNCTIONS(DECLARE)
-#undef DECLARE
-int Ibsta(void);
-int Iberr(void);
-int Ibcnt(void);
-}
+#include "sim_api.h"
 
 namespace {
 
