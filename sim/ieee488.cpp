@@ -68,6 +68,14 @@ void receiveFrom(int board, Device* d, void* buf, int count, int termination) {
   finish(sta, err, cnt);
 }
 
+// The board talks, the listed devices listen.
+void listenersOf(int board, const uint16_t* list) {
+  Board& b = bus().boards[board];
+  unaddress(board);
+  b.talker = kBoardTalks;
+  forList(list, [&](int, uint16_t a) { b.listeners.push_back(bus().indexOf(deviceAt(board, a))); });
+}
+
 bool eotOk(int eotMode) { return eotMode >= NULLend && eotMode <= DABend; }
 bool bufferOk(const void* buf, int count) { return (buf || !count) && count >= 0; }
 
@@ -189,6 +197,7 @@ SIM_API void SendList(int board, const uint16_t* list, const void* buf, int coun
   Call call;
   if (!ready(board, list && bufferOk(buf, count) && eotOk(eotMode))) return;
   if (list[0] == NOADDR || anyMissing(board, list)) return void(fail(status(board), ENOL));
+  listenersOf(board, list);
   forList(list, [&](int, uint16_t a) {
     sendTo(*deviceAt(board, a), static_cast<const uint8_t*>(buf), count, eotMode);
   });
@@ -213,15 +222,11 @@ SIM_API void SendCmds(int board, const void* buf, int count) {
   done(board, count);
 }
 
-// The board talks, the listed devices listen.
 SIM_API void SendSetup(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (list[0] == NOADDR || anyMissing(board, list)) return void(fail(status(board), ENOL));
-  Board& b = bus().boards[board];
-  unaddress(board);
-  b.talker = kBoardTalks;
-  forList(list, [&](int, uint16_t a) { b.listeners.push_back(bus().indexOf(deviceAt(board, a))); });
+  listenersOf(board, list);
   done(board);
 }
 
