@@ -15,6 +15,7 @@
 #include "driver/status_copies.h"
 #include "exec/mode_flags.h"
 #include "exec/notify_callback.h"
+#include "exec/sequence_check.h"
 #include "help/help.h"
 #include "registry/handle_registry.h"
 
@@ -113,7 +114,12 @@ bool Dispatch(ParsedCommand& c, int32_t ud, int32_t& newHandle) {
       break;
     }
     case CODE_IBFIND: newHandle = stub::ibfindA(text); break;
-    case CODE_IBRD: case CODE_IBRDN: stub::ibrd(ud, c.data, c.count); break;
+    case CODE_IBRD: stub::ibrd(ud, c.data, c.count); break;
+    case CODE_IBRDN:
+      stub::ibrd(ud, c.data, c.count);
+      // The buffer holds count + 1 bytes (8 more under slop check).
+      SequenceCheck(c.data, ibcntl, c.data ? static_cast<uint32_t>(c.count) + 1 + (slopCheck ? 8 : 0) : 0);
+      break;
     case CODE_IBRDA: case CODE_IBRDAN: stub::ibrda(ud, c.data, c.count); break;
     case CODE_IBWRTN: FillWriteSequence(c.data, c.count); stub::ibwrt(ud, c.data, c.count); break;
     case CODE_IBWRTAN: FillWriteSequence(c.data, c.count); stub::ibwrta(ud, c.data, c.count); break;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <new>
 
 #include "console/messages.h"
@@ -21,9 +22,20 @@ int32_t deviceCounter = 0;
 
 constexpr int kTitleSize = 260;
 
+// A copy of the prompt name for threads other than the command loop's.
+std::mutex snapshotMutex;
+std::string nameSnapshot;
+
 void SelectEntry(Registry::iterator entry, bool any) {
   current = entry;
   selected = any;
+  try {
+    std::lock_guard lock(snapshotMutex);
+    nameSnapshot = CurrentName();
+  } catch (const std::bad_alloc&) {
+    std::lock_guard lock(snapshotMutex);
+    nameSnapshot.clear();
+  }
   char title[kTitleSize];
   // snprintf keeps a very long name within the title buffer.
   if (selected)
@@ -40,6 +52,11 @@ const char* CurrentName() {
   if (!selected) return "";
   if (current->first == kBoardKey) return boardLabel.c_str();
   return current->first.c_str();
+}
+
+std::string CurrentNameSnapshot() {
+  std::lock_guard lock(snapshotMutex);
+  return nameSnapshot;
 }
 
 const char* CurrentKey() { return selected ? current->first.c_str() : nullptr; }
@@ -103,4 +120,6 @@ void ResetRegistry() {
   deviceCounter = 0;
   savedName.clear();
   savedValue = 0;
+  std::lock_guard lock(snapshotMutex);
+  nameSnapshot.clear();
 }

@@ -17,6 +17,9 @@ int32_t CurrentHandle();
 // The empty text when nothing is selected, the board label for the board
 // entry, the key otherwise.
 const char* CurrentName();
+// CurrentName () as the last change of selection left it; safe to call
+// from another thread (the driver's notification thread).
+std::string CurrentNameSnapshot();
 // The current entry's key, or null when nothing is selected.
 const char* CurrentKey();
 
