@@ -506,6 +506,18 @@ SIM_API int iblck(int ud, int v, int, void*) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
+// The file name as the library opens it. A build for fuzzing keeps every file
+// the bus writes or reads among a few names in one scratch folder.
+static std::string filePath(const char* name) {
+#ifdef VOREL_SIM_FILE_ROOT
+  unsigned h = 0;
+  for (const char* p = name; *p; ++p) h = h * 31 + static_cast<unsigned char>(*p);
+  return std::string(VOREL_SIM_FILE_ROOT) + "/file" + std::to_string(h % 8);
+#else
+  return name;
+#endif
+}
+
 // ibrdf reads until END (or the EOS byte with EOSrd); a talker that never ends
 // is cut off at this size as a timeout.
 constexpr int kFileReadLimit = 16 << 20;
@@ -514,7 +526,7 @@ SIM_API int ibrdfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
-  std::FILE* f = std::fopen(fileName, "wb");
+  std::FILE* f = std::fopen(filePath(fileName).c_str(), "wb");
   if (!f) return fail(baseStatus(ud), EFSO);
   std::vector<uint8_t> chunk(65536);
   int total = 0, sta = 0;
@@ -547,7 +559,7 @@ SIM_API int ibrdfA(int ud, const char* fileName) {
 SIM_API int ibwrtfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
-  std::FILE* f = std::fopen(fileName, "rb");
+  std::FILE* f = std::fopen(filePath(fileName).c_str(), "rb");
   if (!f) return fail(baseStatus(ud), EFSO);
   std::string data;
   char chunk[65536];

@@ -72,6 +72,10 @@ bool onEngineThread();
 bool engineHasWork();
 // What a wait or a notification sees on a handle (CMPL when no transfer runs).
 int handleStatus(int ud);
+// Back to power-on: every handle closed, every device and board as at start,
+// no transfer and no notification pending. For a fuzzer that runs many
+// sessions in one process.
+void resetSimulation();
 // Cancels an armed notification; its callback hears ERST on the next turn.
 void queueResetNotice(int ud);
 

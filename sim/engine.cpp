@@ -163,6 +163,12 @@ bool engineHasWork() {
 
 void pumpEngine() { engine().pump(); }
 
+void resetSimulation() {
+  std::lock_guard l(busMutex());
+  bus() = Bus();
+  resetNotices().clear();
+}
+
 void startTransfer(int ud, IoKind kind, void* buf, int count) {
   Handle& h = bus().handles[ud];
   h.io = Io::Running;

@@ -8,7 +8,7 @@
 namespace vorel::sim {
 namespace {
 constexpr int kMAV = 0x10, kESB = 0x20, kMSS = 0x40;
-constexpr int kOPC = 0x01, kQYE = 0x04, kCME = 0x20;
+constexpr int kOPC = 0x01, kCME = 0x20;
 
 std::string upper(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

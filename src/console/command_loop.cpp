@@ -60,15 +60,21 @@ void RunCommandFile(const char* path) {
     savedName = key;
     savedValue = CurrentHandle();
   }
-  InputStream* file = OpenTextFile(path);
+  // The file is closed and the nesting undone however its loop ends.
+  std::unique_ptr<InputStream, void (*)(InputStream*)> file(OpenTextFile(path), CloseTextFile);
   if (!file) {
     PrintMessage(MSG_CANNOT_OPEN_FILE);
     return;
   }
+  struct Nesting {
+    Nesting() { ++fileNesting; }
+    ~Nesting() { --fileNesting; }
+  };
   const int savedQuiet = quietMode;
-  ++fileNesting;
-  CommandLoop(file);
-  --fileNesting;
+  {
+    Nesting nested;
+    CommandLoop(file.get());
+  }
   tokenBuffer = savedTokens;
   tokenPosition = savedPosition;
   quietMode = savedQuiet;
@@ -76,7 +82,6 @@ void RunCommandFile(const char* path) {
     SelectBoard(savedValue);
   else
     SelectByName(savedName.c_str());
-  CloseTextFile(file);
 }
 
 void PageLines(const char* const* lines) {

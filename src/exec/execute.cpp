@@ -17,6 +17,7 @@
 #include "exec/notify_callback.h"
 #include "exec/sequence_check.h"
 #include "help/help.h"
+#include "platform/process.h"
 #include "registry/handle_registry.h"
 
 namespace {
@@ -177,9 +178,7 @@ bool Dispatch(ParsedCommand& c, int32_t ud, int32_t& newHandle) {
       break;
     case CODE_DOLLAR: RunCommandFile(text); break;
     case CODE_SET: RunSet(c); break;
-    case CODE_EXIT:
-      std::fflush(stdout);
-      std::exit(0);
+    case CODE_EXIT: EndProcess(0);
     case CODE_ODD: oddBuffers = 1; break;
     case CODE_EVEN: oddBuffers = 0; break;
     case CODE_HELP: ShowHelp(text); break;

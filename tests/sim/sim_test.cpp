@@ -72,6 +72,9 @@ TEST(SimDevices, Loopback) {
   EXPECT_FALSE(ibwrt(ud, msg, 10) & ERR);
   EXPECT_EQ(Ibcnt(), 10);
   char buf[32] = {};
+  // A read of nothing into no buffer moves nothing (and touches no memory).
+  EXPECT_FALSE(ibrd(ud, nullptr, 0) & ERR);
+  EXPECT_EQ(Ibcnt(), 0);
   int sta = ibrd(ud, buf, 4);
   EXPECT_EQ(Ibcnt(), 4);
   EXPECT_FALSE(sta & END);

@@ -1,0 +1,156 @@
+// Fuzz target: whole input sessions through the real command loop, on the
+// simulated bus linked into the same process.
+//
+// An input is standard input, optionally followed by command files: sections
+// separated by the bytes 01 02, the files named "1", "2", ... ("$ 1" runs the
+// first). An input that starts with the byte 03 runs in expert mode.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "console/command_loop.h"
+#include "console/print.h"
+#include "display/buffer_display.h"
+#include "driver/gpib.h"
+#include "driver/library_loader.h"
+#include "driver/status_copies.h"
+#include "exec/async_calls.h"
+#include "exec/mode_flags.h"
+#include "memory_input.h"
+#include "platform/input_stream.h"
+#include "registry/handle_registry.h"
+#include "session_end.h"
+#include "../sim/calls.h"
+
+extern "C" {
+#define DECLARE(name, ret, params) ret name params;
+VOREL_DRIVER_FUNCTIONS(DECLARE)
+#undef DECLARE
+int Ibsta(void);
+int Iberr(void);
+int Ibcnt(void);
+}
+
+namespace {
+
+// The driver library is the simulated bus in this process.
+struct Entry {
+  const char* name;
+  void* address;
+};
+#define ENTRY(name, ret, params) {#name, reinterpret_cast<void*>(&name)},
+const Entry kEntries[] = {VOREL_DRIVER_FUNCTIONS(ENTRY){"Ibsta", reinterpret_cast<void*>(&Ibsta)},
+                          {"Iberr", reinterpret_cast<void*>(&Iberr)},
+                          {"Ibcnt", reinterpret_cast<void*>(&Ibcnt)}};
+#undef ENTRY
+
+int lastError = 0;
+char libraryToken;
+
+void* LoadByName(const char* name) {
+  if (std::strcmp(name, "libvexon.so") == 0) return &libraryToken;
+  lastError = 126;
+  return nullptr;
+}
+void* LoadByPath(const char*) {
+  lastError = 126;
+  return nullptr;
+}
+void* FindSymbol(void*, const char* name) {
+  for (const Entry& e : kEntries)
+    if (std::strcmp(e.name, name) == 0) return e.address;
+  lastError = 127;
+  return nullptr;
+}
+void FreeLibrary(void*) {}
+int LastError() { return lastError; }
+bool SystemDirectory(char* buffer, int size) { return std::snprintf(buffer, size, "/nonexistent") < size; }
+void AtExit(void (*)()) {}
+
+const LoaderPlatform kInProcess = {LoadByName, LoadByPath, FindSymbol, FreeLibrary,
+                                   LastError,  SystemDirectory, AtExit};
+
+// Inputs whose run time is set by their numbers rather than by what they
+// exercise are passed over: a number above 0xFFFF anywhere, or a repeat
+// prefix above 8. Without this the fuzzer spends its time copying megabytes.
+bool TooCostly(std::string_view s) {
+  bool lineStart = true;
+  for (size_t i = 0; i < s.size();) {
+    if (!std::isdigit(static_cast<unsigned char>(s[i]))) {
+      if (s[i] == '\n') lineStart = true;
+      else if (!std::isspace(static_cast<unsigned char>(s[i]))) lineStart = false;
+      ++i;
+      continue;
+    }
+    size_t j = i;
+    unsigned long value = 0;
+    bool hex = s[i] == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X');
+    if (hex) j += 2;
+    size_t digits = 0;
+    for (; j < s.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s[j]))
+                                : std::isdigit(static_cast<unsigned char>(s[j])));
+         ++j, ++digits) {
+      if (digits > 6) return true;
+      value = value * (hex ? 16 : 10) +
+              static_cast<unsigned long>(std::isdigit(static_cast<unsigned char>(s[j]))
+                                             ? s[j] - '0'
+                                             : std::tolower(static_cast<unsigned char>(s[j])) - 'a' + 10);
+    }
+    if (value > 0xFFFF) return true;
+    if (lineStart) {
+      size_t k = j;
+      while (k < s.size() && (s[k] == ' ' || s[k] == '\t')) ++k;
+      if (k < s.size() && s[k] == '*' && value > 8) return true;
+    }
+    lineStart = false;
+    i = j > i ? j : i + 1;
+  }
+  return false;
+}
+
+void StartSession() {
+  ResetRegistry();
+  expertMode = rawMode = slopCheck = oddBuffers = 0;
+  quietMode = 0;
+  displayMode = DISPLAY_FULL;
+  ibsta = iberr = ibcnt = ibcntl = 0;
+}
+
+// What the real program would leave to the end of the process.
+void EndSession() {
+  vorel::sim::resetSimulation();  // no transfer writes into a slot from here on
+  for (AsyncSlot& slot : asyncSlots)
+    if (slot.buffer) FreeAsyncSlot(slot);
+  CloseMemoryInput();
+  ResetRegistry();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (!std::freopen("/dev/null", "w", stdout)) return 1;
+  mkdir(VOREL_SIM_FILE_ROOT, 0700);
+  SetLoaderPlatform(&kInProcess);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (TooCostly(std::string_view(reinterpret_cast<const char*>(data), size))) return -1;
+  StartSession();
+  if (size > 0 && data[0] == 0x03) {
+    expertMode = 1;
+    ++data;
+    --size;
+  }
+  SetMemoryInput(data, size, 500);
+  try {
+    CommandLoop(StandardInput());
+  } catch (const SessionEnded&) {
+  }
+  EndSession();
+  return 0;
+}
