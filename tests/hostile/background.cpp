@@ -23,6 +23,7 @@ struct Background {
   Firing atUnload;
   // Set by the reader's last step; the hand-over in Step orders it before
   // the calling thread reads it.
+  int readUd = -1;
   int finishedCount = -1;
 
   // The library is unloaded at the program's exit: the reader ends its work,
@@ -44,10 +45,16 @@ Background& background() {
 
 }  // namespace
 
-void BeginCall(bool finishIo) {
+void BeginCall() {
   Background& b = background();
   b.notifier.Step();
-  if (finishIo)
+  b.reader.Step();
+}
+
+void BeginIoCall(int ud) {
+  Background& b = background();
+  b.notifier.Step();
+  if (ud == b.readUd)
     b.reader.Finish();
   else
     b.reader.Step();
@@ -71,10 +78,13 @@ void ArmNotification(int ud, NotifyCallback cb, void* refData) {
   }
 }
 
-bool StartAsyncRead(void* buf, int count) {
+bool StartAsyncRead(int ud, void* buf, int count) {
   Background& b = background();
   auto* p = static_cast<uint8_t*>(buf);
   if (!p || count <= 0) return false;
+  // One read at a time: an earlier one ends first.
+  b.reader.Finish();
+  b.readUd = ud;
   if (!CurrentMode().asyncRead) {
     FillData(p, 0, count);
     b.finishedCount = count;
@@ -93,8 +103,11 @@ bool StartAsyncRead(void* buf, int count) {
   return true;
 }
 
-int TakeAsyncReadCount() {
-  return std::exchange(background().finishedCount, -1);
+int TakeAsyncReadCount(int ud) {
+  Background& b = background();
+  if (ud != b.readUd) return -1;
+  b.readUd = -1;
+  return std::exchange(b.finishedCount, -1);
 }
 
 }  // namespace hostile

@@ -75,36 +75,37 @@ HOSTILE_API int ibdev(int, int, int, int, int, int) {
 
 HOSTILE_API int ibrd(int, void* buf, int count) { return Read(buf, count); }
 
-HOSTILE_API int ibrda(int, void* buf, int count) {
+HOSTILE_API int ibrda(int ud, void* buf, int count) {
   BeginCall();
   const bool async = CurrentMode().asyncRead;
   int sta = Report(async ? 0 : END | CMPL, async || count < 0 ? 0 : count);
   // A call that reports an error has not started: the caller may free the buffer.
-  if (!(sta & ERR)) StartAsyncRead(buf, count);
+  if (!(sta & ERR)) StartAsyncRead(ud, buf, count);
   return sta;
 }
 
-HOSTILE_API int ibwait(int, int) {
-  BeginCall(true);
-  int n = TakeAsyncReadCount();
+HOSTILE_API int ibwait(int ud, int) {
+  BeginIoCall(ud);
+  int n = TakeAsyncReadCount(ud);
   return Report(n >= 0 ? END | CMPL : CMPL, n >= 0 ? n : 0);
 }
 
 HOSTILE_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
-  BeginCall(true);
+  BeginIoCall(ud);
   if (mask) ArmNotification(ud, cb, refData);
   return Report(CMPL, 0);
 }
 
-HOSTILE_API int ibstop(int) {
-  BeginCall(true);
-  TakeAsyncReadCount();
+// Stopping or resetting a handle ends its read; another handle's goes on.
+HOSTILE_API int ibstop(int ud) {
+  BeginIoCall(ud);
+  TakeAsyncReadCount(ud);
   return Report(CMPL, 0);
 }
 
-HOSTILE_API int ibonl(int, int) {
-  BeginCall(true);
-  TakeAsyncReadCount();
+HOSTILE_API int ibonl(int ud, int) {
+  BeginIoCall(ud);
+  TakeAsyncReadCount(ud);
   return Report(CMPL, 0);
 }
 

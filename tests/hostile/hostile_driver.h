@@ -20,9 +20,11 @@ HOSTILE_API int Ibcnt(void);
 namespace hostile {
 
 // Starts every driver call: a pending notification thread takes its step and
-// a running asynchronous read writes its next part. With finishIo (ibwait,
-// ibnotify, ibstop, ibonl) the read writes all it has left first.
-void BeginCall(bool finishIo = false);
+// a running asynchronous read writes its next part. BeginIoCall starts the
+// calls that wait for or stop the I/O of ud (ibwait, ibnotify, ibstop, ibonl):
+// a read of that handle writes all it has left first.
+void BeginCall();
+void BeginIoCall(int ud);
 
 // Leaves ibsta, iberr and ibcntl as the mode says, else as the call did
 // (sta, no error, cnt); returns ibsta. ReportPlain leaves the mode out.
@@ -40,8 +42,8 @@ void FillText(void* buf, size_t size);
 // ibnotify: arms the callback as the mode says. ibrda: starts a read whose
 // data a thread writes during the next calls; false when the mode reads at once.
 void ArmNotification(int ud, NotifyCallback cb, void* refData);
-bool StartAsyncRead(void* buf, int count);
-// Bytes of the last asynchronous read that finished, -1 after they were reported.
-int TakeAsyncReadCount();
+bool StartAsyncRead(int ud, void* buf, int count);
+// Bytes of ud's asynchronous read that finished, once; -1 when there is none.
+int TakeAsyncReadCount(int ud);
 
 }  // namespace hostile
