@@ -214,8 +214,10 @@ bool OpenCheck(const ParsedCommand& c) {
   return false;
 }
 
+int32_t CallHandle(const ParsedCommand& c) { return rawMode ? c.deviceCode : CurrentHandle(); }
+
 bool Execute(ParsedCommand& c, int32_t& newHandle) {
-  const int32_t ud = rawMode ? c.deviceCode : CurrentHandle();
+  const int32_t ud = CallHandle(c);
   if (!Dispatch(c, ud, newHandle)) {
     if (c.code != CODE_IBEXPERT) PrintMessage(MSG_ILLEGAL_COMMAND);
     return false;
