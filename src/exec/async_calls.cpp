@@ -11,7 +11,6 @@
 #include "driver/status_copies.h"
 #include "exec/data_buffers.h"
 #include "exec/execute.h"
-#include "exec/mode_flags.h"
 #include "exec/sequence_check.h"
 
 AsyncSlot asyncSlots[kAsyncSlots];
@@ -42,7 +41,6 @@ AsyncSlot* PrepareAsynchronous(ParsedCommand& c) {
   if (!buffer) return nullptr;
   if ((c.code == CODE_IBWRTA || c.code == CODE_IBCMDA) && c.data && count) std::memcpy(buffer, c.data, count);
   slot->buffer = buffer;
-  slot->capacity = count + 1 + (slopCheck ? 8 : 0);
   slot->requested = count;
   slot->catalogueIndex = c.catalogueIndex;
   // In raw mode the typed handle owns the transfer, whatever is selected.
@@ -66,7 +64,7 @@ void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
     // was given shows those bytes and no more.
     uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.requested ? static_cast<uint32_t>(ibcntl) : slot.requested;
     if (row.flags & CMD_SHOW_BUFFER) ShowBuffer(slot.buffer, shown);
-    if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.capacity);
+    if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.requested);
     FreeAsyncSlot(slot);
     c.data = nullptr;
     flags = row.flags;
@@ -84,5 +82,5 @@ void CancelAsyncCalls(ParsedCommand& c, uint32_t& flags) {
 }
 
 void ResetAsyncCalls() {
-  for (AsyncSlot& slot : asyncSlots) slot = AsyncSlot{0, 0, nullptr, 0, 0};
+  for (AsyncSlot& slot : asyncSlots) slot = AsyncSlot{0, 0, nullptr, 0};
 }

@@ -9,8 +9,7 @@ struct AsyncSlot {
   int32_t ud;              // the handle the call was issued on (-1: nothing selected)
   int32_t catalogueIndex;  // the command's row
   uint8_t* buffer;         // data start; null means the slot is free
-  uint32_t capacity;       // usable bytes of buffer, so no display reads past it
-  uint32_t requested;      // bytes the driver was given; the data shown stops there
+  uint32_t requested;      // bytes the driver was given; no display or check goes past them
 };
 
 constexpr int kAsyncSlots = 4;
