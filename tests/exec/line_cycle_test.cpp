@@ -177,6 +177,19 @@ TEST_F(LineCycle, RawReadBelongsToItsTypedHandle) {
   EXPECT_EQ(asyncSlots[0].buffer, nullptr);
 }
 
+TEST_F(LineCycle, RawIbonlZeroOnAnotherHandleKeepsTheSelection) {
+  RegisterNamed(4, "dmm");
+  rawMode = 1;
+  ParsedCommand off = Command("ibonl");
+  off.deviceCode = 7;
+  fake::driver.sta = CMPL;
+  Run(off);
+  EXPECT_EQ(CurrentHandle(), 4);
+  off.deviceCode = 4;
+  Run(off);
+  EXPECT_EQ(CurrentHandle(), -1);
+}
+
 // A completion count beyond the read shows the bytes the driver was given.
 TEST_F(LineCycle, CompletionCountBeyondTheReadShowsTheRead) {
   RegisterNamed(4, "dmm");
