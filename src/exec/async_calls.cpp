@@ -10,9 +10,8 @@
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
 #include "exec/data_buffers.h"
-#include "exec/mode_flags.h"
+#include "exec/execute.h"
 #include "exec/sequence_check.h"
-#include "registry/handle_registry.h"
 
 AsyncSlot asyncSlots[kAsyncSlots];
 
@@ -42,9 +41,10 @@ AsyncSlot* PrepareAsynchronous(ParsedCommand& c) {
   if (!buffer) return nullptr;
   if ((c.code == CODE_IBWRTA || c.code == CODE_IBCMDA) && c.data && count) std::memcpy(buffer, c.data, count);
   slot->buffer = buffer;
-  slot->capacity = count + 1 + (slopCheck ? 8 : 0);
+  slot->requested = count;
   slot->catalogueIndex = c.catalogueIndex;
-  slot->ud = CurrentHandle();
+  // In raw mode the typed handle owns the transfer, whatever is selected.
+  slot->ud = CallHandle(c);
   c.data = buffer;
   return slot;
 }
@@ -56,14 +56,15 @@ void FreeAsyncSlot(AsyncSlot& slot) {
 
 void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
   if (!(ibsta & CMPL)) return;
-  const int32_t ud = CurrentHandle();
+  const int32_t ud = CallHandle(c);
   for (AsyncSlot& slot : asyncSlots) {
     if (!slot.buffer || slot.ud != ud) continue;
     const CommandRow& row = kCatalogue[slot.catalogueIndex];
-    // ibcntl is the waiting call's count; never show past the slot's buffer.
-    uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.capacity ? static_cast<uint32_t>(ibcntl) : slot.capacity;
+    // ibcntl is the waiting call's count; a count beyond the bytes the driver
+    // was given shows those bytes and no more.
+    uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.requested ? static_cast<uint32_t>(ibcntl) : slot.requested;
     if (row.flags & CMD_SHOW_BUFFER) ShowBuffer(slot.buffer, shown);
-    if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.capacity);
+    if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.requested);
     FreeAsyncSlot(slot);
     c.data = nullptr;
     flags = row.flags;
@@ -71,7 +72,7 @@ void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
 }
 
 void CancelAsyncCalls(ParsedCommand& c, uint32_t& flags) {
-  const int32_t ud = CurrentHandle();
+  const int32_t ud = CallHandle(c);
   for (AsyncSlot& slot : asyncSlots) {
     if (!slot.buffer || slot.ud != ud) continue;
     flags = kCatalogue[slot.catalogueIndex].flags;

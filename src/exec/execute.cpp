@@ -118,8 +118,9 @@ bool Dispatch(ParsedCommand& c, int32_t ud, int32_t& newHandle) {
     case CODE_IBRD: stub::ibrd(ud, c.data, c.count); break;
     case CODE_IBRDN:
       stub::ibrd(ud, c.data, c.count);
-      // The buffer holds count + 1 bytes (8 more under slop check).
-      SequenceCheck(c.data, ibcntl, c.data ? static_cast<uint32_t>(c.count) + 1 + (slopCheck ? 8 : 0) : 0);
+      // Only the count bytes the driver was given are its data; the zero and
+      // the slop bytes after them are ours.
+      SequenceCheck(c.data, ibcntl, c.data ? static_cast<uint32_t>(c.count) : 0);
       break;
     case CODE_IBRDA: case CODE_IBRDAN: stub::ibrda(ud, c.data, c.count); break;
     case CODE_IBWRTN: FillWriteSequence(c.data, c.count); stub::ibwrt(ud, c.data, c.count); break;
@@ -213,8 +214,10 @@ bool OpenCheck(const ParsedCommand& c) {
   return false;
 }
 
+int32_t CallHandle(const ParsedCommand& c) { return rawMode ? c.deviceCode : CurrentHandle(); }
+
 bool Execute(ParsedCommand& c, int32_t& newHandle) {
-  const int32_t ud = rawMode ? c.deviceCode : CurrentHandle();
+  const int32_t ud = CallHandle(c);
   if (!Dispatch(c, ud, newHandle)) {
     if (c.code != CODE_IBEXPERT) PrintMessage(MSG_ILLEGAL_COMMAND);
     return false;

@@ -13,5 +13,9 @@ bool Execute(ParsedCommand& command, int32_t& newHandle);
 // "Use IBFIND or IBDEV" message otherwise.
 bool OpenCheck(const ParsedCommand& command);
 
+// The handle a command's driver call gets: the typed device code in raw
+// mode, else the current selection's handle.
+int32_t CallHandle(const ParsedCommand& command);
+
 // The board number ibbna passes for a name: gpibN gives N (0 to 100), else -1.
 int32_t BoardNumberFromName(const char* name);

@@ -3,5 +3,6 @@
 #include <cstdint>
 
 // Checks that the first `count` bytes run 0x00..0xFF repeating and prints the
-// outcome; reads at most `capacity` bytes.
+// outcome. A count beyond `capacity`, the bytes the driver was given, checks
+// those bytes and no more.
 void SequenceCheck(const uint8_t* buffer, int32_t count, uint32_t capacity);

@@ -153,6 +153,55 @@ TEST_F(LineCycle, IbstopCancelsUnseen) {
   EXPECT_EQ(asyncSlots[0].buffer, nullptr);
 }
 
+// In raw mode the typed handle owns the read: stopping or waiting on the
+// selected handle leaves it, and so does a wait on it until the driver completes.
+TEST_F(LineCycle, RawReadBelongsToItsTypedHandle) {
+  RegisterNamed(4, "dmm");
+  rawMode = 1;
+  ParsedCommand read = Command("ibrda");
+  read.deviceCode = 7;
+  read.count = 4;
+  Run(read);
+  EXPECT_EQ(asyncSlots[0].ud, 7);
+  ParsedCommand stop = Command("ibstop");
+  stop.deviceCode = 4;
+  Run(stop);
+  EXPECT_NE(asyncSlots[0].buffer, nullptr);
+  ParsedCommand wait = Command("ibwait");
+  wait.deviceCode = 4;
+  fake::driver.sta = CMPL;
+  Run(wait);
+  EXPECT_NE(asyncSlots[0].buffer, nullptr);
+  wait.deviceCode = 7;
+  Run(wait);
+  EXPECT_EQ(asyncSlots[0].buffer, nullptr);
+}
+
+TEST_F(LineCycle, RawIbonlZeroOnAnotherHandleKeepsTheSelection) {
+  RegisterNamed(4, "dmm");
+  rawMode = 1;
+  ParsedCommand off = Command("ibonl");
+  off.deviceCode = 7;
+  fake::driver.sta = CMPL;
+  Run(off);
+  EXPECT_EQ(CurrentHandle(), 4);
+  off.deviceCode = 4;
+  Run(off);
+  EXPECT_EQ(CurrentHandle(), -1);
+}
+
+// A completion count beyond the read shows the bytes the driver was given.
+TEST_F(LineCycle, CompletionCountBeyondTheReadShowsTheRead) {
+  RegisterNamed(4, "dmm");
+  ParsedCommand read = Command("ibrda");
+  read.count = 3;
+  Run(read);
+  fake::driver.sta = CMPL;
+  fake::driver.cnt = 0x7FFFFFFF;
+  displayMode = DISPLAY_ASCII;
+  EXPECT_EQ(Run(Command("ibwait")), "buffer:\n          ...\n[0100]   ( cmpl )\ncount:  2147483647\n");
+}
+
 TEST_F(LineCycle, IbonlZeroRemovesTheSelectionUnlessLocked) {
   RegisterNamed(4, "dmm");
   ParsedCommand off = Command("ibonl");
