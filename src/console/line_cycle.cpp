@@ -64,8 +64,6 @@ void RunCycle(const ParsedCommand& command) {
   AfterCall(c, newHandle, flags);
   StatusReport(flags, c);
   if (slot && (ibsta & ERR)) FreeAsyncSlot(*slot);
-  // A raw ibonl 0 on another handle leaves the selection registered.
-  if (c.code == CODE_IBONL && c.value == 0 && !((ibsta & ERR) && iberr == ELCK) && CallHandle(c) == CurrentHandle())
-    RemoveCurrent();
+  if (c.code == CODE_IBONL && c.value == 0 && !((ibsta & ERR) && iberr == ELCK)) RemoveCurrent();
   ReleaseSynchronous(c, ownsData);
 }

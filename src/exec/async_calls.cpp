@@ -12,6 +12,7 @@
 #include "exec/data_buffers.h"
 #include "exec/execute.h"
 #include "exec/sequence_check.h"
+#include "registry/handle_registry.h"
 
 AsyncSlot asyncSlots[kAsyncSlots];
 
@@ -43,8 +44,8 @@ AsyncSlot* PrepareAsynchronous(ParsedCommand& c) {
   slot->buffer = buffer;
   slot->requested = count;
   slot->catalogueIndex = c.catalogueIndex;
-  // In raw mode the typed handle owns the transfer, whatever is selected.
-  slot->ud = CallHandle(c);
+  slot->ud = CurrentHandle();
+  slot->driverUd = CallHandle(c);
   c.data = buffer;
   return slot;
 }
@@ -54,9 +55,23 @@ void FreeAsyncSlot(AsyncSlot& slot) {
   slot.buffer = nullptr;
 }
 
+namespace {
+// Slots belong to the selection they were issued on. In raw mode a command on
+// that selection may act on another handle than the transfer's: the driver
+// may then still be writing into the buffer, which is retired, not freed.
+void ReleaseAsyncSlot(AsyncSlot& slot, const ParsedCommand& c) {
+  if (slot.driverUd == CallHandle(c)) {
+    FreeAsyncSlot(slot);
+  } else {
+    RetireDataBuffer(slot.buffer);
+    slot.buffer = nullptr;
+  }
+}
+}  // namespace
+
 void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
   if (!(ibsta & CMPL)) return;
-  const int32_t ud = CallHandle(c);
+  const int32_t ud = CurrentHandle();
   for (AsyncSlot& slot : asyncSlots) {
     if (!slot.buffer || slot.ud != ud) continue;
     const CommandRow& row = kCatalogue[slot.catalogueIndex];
@@ -65,22 +80,22 @@ void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
     uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.requested ? static_cast<uint32_t>(ibcntl) : slot.requested;
     if (row.flags & CMD_SHOW_BUFFER) ShowBuffer(slot.buffer, shown);
     if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.requested);
-    FreeAsyncSlot(slot);
+    ReleaseAsyncSlot(slot, c);
     c.data = nullptr;
     flags = row.flags;
   }
 }
 
 void CancelAsyncCalls(ParsedCommand& c, uint32_t& flags) {
-  const int32_t ud = CallHandle(c);
+  const int32_t ud = CurrentHandle();
   for (AsyncSlot& slot : asyncSlots) {
     if (!slot.buffer || slot.ud != ud) continue;
     flags = kCatalogue[slot.catalogueIndex].flags;
-    FreeAsyncSlot(slot);
+    ReleaseAsyncSlot(slot, c);
     c.data = nullptr;
   }
 }
 
 void ResetAsyncCalls() {
-  for (AsyncSlot& slot : asyncSlots) slot = AsyncSlot{0, 0, nullptr, 0};
+  for (AsyncSlot& slot : asyncSlots) slot = AsyncSlot{0, 0, 0, nullptr, 0};
 }

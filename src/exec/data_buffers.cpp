@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <vector>
 #include <cstring>
 
 #include "console/command_catalogue.h"
@@ -71,6 +73,18 @@ void ReleaseDataBuffer(uint8_t* dataStart) {
   uint8_t* block = IsOdd(dataStart) ? dataStart - 1 : dataStart;
   AnnounceRelease(block);
   std::free(block);
+}
+
+void RetireDataBuffer(uint8_t* dataStart) {
+  if (!dataStart) return;
+  uint8_t* block = IsOdd(dataStart) ? dataStart - 1 : dataStart;
+  AnnounceRelease(block);
+  // Kept reachable until the process ends; the driver may still write here.
+  static std::vector<uint8_t*> retired;
+  try {
+    retired.push_back(block);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void ReleaseResultArray(uint16_t* array) {

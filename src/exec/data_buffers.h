@@ -12,6 +12,9 @@ uint8_t* AllocateDataBuffer(uint32_t n);
 uint16_t* AllocateResultArray(uint32_t n);
 // Frees a data buffer (taking an odd start back by one); announces it in expert mode.
 void ReleaseDataBuffer(uint8_t* dataStart);
+// Announces a data buffer's release like ReleaseDataBuffer but keeps the
+// memory for good: for a transfer the driver may not have finished.
+void RetireDataBuffer(uint8_t* dataStart);
 // Announces and frees a result array; a null array is announced with address zero.
 void ReleaseResultArray(uint16_t* array);
 
