@@ -241,7 +241,7 @@ SIM_API int ibask(int ud, int option, int* value) {
   if (!value || !o) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
   if (!(h.isBoard ? o->board : o->device)) return fail(baseStatus(ud), ECAP);
-  *value = option == IbcBNA ? h.board : h.config[option];
+  put(value, option == IbcBNA ? h.board : h.config[option]);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
@@ -475,7 +475,7 @@ SIM_API int iblines(int ud, short* lines) {
   // Low byte: which lines the board can sense (not NRFD); high byte: asserted.
   int state = (anyListener ? 0x02 : 0) | (b.remoteEnable ? 0x10 : 0) |
               ((bus().boardStatus(board) & SRQI) ? 0x20 : 0) | ((b.cic && b.atn) ? 0x40 : 0);
-  *lines = static_cast<short>(0xFB | (state << 8));
+  put(lines, 0xFB | (state << 8));
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
@@ -492,7 +492,7 @@ SIM_API int ibln(int ud, int pad, int sad, short* listen) {
   } else {
     found = bus().find(b, pad, sad) != nullptr;
   }
-  *listen = found ? 1 : 0;
+  put(listen, found ? 1 : 0);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 

@@ -2,6 +2,7 @@
 // leaves behind, the handle checks, the addressing of devices and the transfers.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include "bus.h"
@@ -22,6 +23,14 @@ class Call {
  private:
   std::unique_lock<std::mutex> lock_;
 };
+
+// Stores a result word. The caller's buffer may start at any address (a
+// console testing odd buffers passes odd ones), so it is copied bytewise.
+template <class T, class V>
+void put(T* out, V value) {
+  const T v = static_cast<T>(value);
+  std::memcpy(out, &v, sizeof v);
+}
 
 // Sets ibsta, iberr (only with ERR) and ibcntl; returns ibsta.
 int finish(int sta, int err, int cnt);

@@ -158,7 +158,7 @@ SIM_API void ReadStatusByte(int board, uint16_t address, short* result) {
   if (!ready(board, result != nullptr)) return;
   Device* d = deviceAt(board, address);
   if (!d) return void(fail(status(board) | TIMO, EABO));
-  *result = d->model->serialPoll(d->state);
+  put(result, d->model->serialPoll(d->state));
   done(board, 1);
 }
 
@@ -175,7 +175,7 @@ SIM_API void FindRQS(int board, const uint16_t* list, short* result) {
     int stb = d->model->serialPoll(d->state);
     if (stb & 0x40) {
       found = i;
-      *result = static_cast<short>(stb);
+      put(result, stb);
     }
   });
   if (timedOut) return void(fail(status(board) | TIMO, EABO, idx));
@@ -330,7 +330,7 @@ SIM_API void TestSRQ(int board, short* result) {
   Call call;
   if (badBoard(board)) return;
   if (!result) return void(fail(status(board), EARG));
-  *result = (status(board) & SRQI) ? 1 : 0;
+  put(result, (status(board) & SRQI) ? 1 : 0);
   done(board);
 }
 
@@ -340,8 +340,9 @@ SIM_API void WaitSRQ(int board, short* result) {
   if (!result) return void(fail(status(board), EARG));
   // Nothing changes while the program waits: SRQ is asserted now, or the wait times out.
   int s = status(board);
-  *result = (s & SRQI) ? 1 : 0;
-  finish(s | CMPL | (*result ? 0 : TIMO), 0, 0);
+  const bool asserted = (s & SRQI) != 0;
+  put(result, asserted ? 1 : 0);
+  finish(s | CMPL | (asserted ? 0 : TIMO), 0, 0);
 }
 
 SIM_API void TestSys(int board, const uint16_t* list, short* results) {
@@ -381,7 +382,7 @@ SIM_API void ResetSys(int board, const uint16_t* list) {
 SIM_API void PPoll(int board, short* result) {
   Call call;
   if (!ready(board, result != nullptr)) return;
-  *result = static_cast<short>(parallelPoll(board));
+  put(result, parallelPoll(board));
   done(board, 1);
 }
 

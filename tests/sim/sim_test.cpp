@@ -154,6 +154,25 @@ TEST(Sim4882, SendReceive) {
   EXPECT_EQ(Iberr(), ENOL);
 }
 
+// Results go to wherever the caller points, odd addresses included (vorel's
+// odd buffers); the sanitizer build catches a store that assumes alignment.
+TEST(SimConfig, ResultsAtOddAddresses) {
+  int ud = ibfindA("gpib0");
+  alignas(8) unsigned char raw[16] = {};
+  int tmo = 0;
+  ibask(ud, IbcTMO, reinterpret_cast<int*>(raw + 1));
+  std::memcpy(&tmo, raw + 1, sizeof tmo);
+  EXPECT_EQ(tmo, 13);
+  short lines = 0;
+  iblines(ud, reinterpret_cast<short*>(raw + 5));
+  std::memcpy(&lines, raw + 5, sizeof lines);
+  EXPECT_EQ(lines & 0xFF, 0xFB);
+  TestSRQ(0, reinterpret_cast<short*>(raw + 9));
+  PPoll(0, reinterpret_cast<short*>(raw + 11));
+  EXPECT_FALSE(Ibsta() & ERR);
+  ibonl(ud, 0);
+}
+
 TEST(SimConfig, PreviousValueInIberr) {
   int ud = ibdev(0, 1, 0, 13, 1, 0);
   struct Case { int opt, value, previous; } cases[] = {
