@@ -35,6 +35,17 @@ bool WriteTextFile(const std::string& path, const std::string& text);
 // each reach the driver: ibwrt, ibrd, ibask and ibwait in turn.
 std::string CommandScript(int count);
 
+// The least of the values it has seen: figures are taken from the best of
+// several runs, since other work on the machine only ever adds time.
+struct Least {
+  double value = 0;
+  bool any = false;
+  void Add(double v) {
+    if (!any || v < value) value = v;
+    any = true;
+  }
+};
+
 // Puts value into the benchmark's table under name, as given.
 void Report(benchmark::State& state, const char* name, double value);
 // Fails the benchmark with a message when a child did not exit cleanly.

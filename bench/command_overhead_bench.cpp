@@ -34,8 +34,7 @@ const OverheadFiles& Files() {
 
 void CommandOverhead(benchmark::State& state, bool quiet) {
   const OverheadFiles& files = Files();
-  double startup = 0, total = 0;
-  int runs = 0;
+  Least startup, total;
   for (auto _ : state) {
     ChildRun empty = RunVorel(files.emptyInput, Feed::kFile, VOREL_NULL_DRIVER_DIR);
     ChildRun full = RunVorel(quiet ? files.quietInput : files.reportsInput, Feed::kFile,
@@ -44,12 +43,11 @@ void CommandOverhead(benchmark::State& state, bool quiet) {
         !CheckRun(state, full, "vorel on the million commands"))
       return;
     state.SetIterationTime(full.cpuSeconds - empty.cpuSeconds);
-    startup += empty.cpuSeconds;
-    total += full.cpuSeconds;
-    ++runs;
+    startup.Add(empty.cpuSeconds);
+    total.Add(full.cpuSeconds);
   }
-  Report(state, "startup_ms", startup / runs * 1e3);
-  Report(state, "ns_per_cmd", (total - startup) / runs / kMillion * 1e9);
+  Report(state, "startup_ms", startup.value * 1e3);
+  Report(state, "ns_per_cmd", (total.value - startup.value) / kMillion * 1e9);
   if (quiet) state.SetLabel("target: ns_per_cmd <= 1000");
 }
 
