@@ -126,9 +126,9 @@ std::string ScratchPath(const char* name) {
   return folder.path + "/" + name;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text) {
+bool WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out << text;
+  out << bytes;
   return static_cast<bool>(out.flush());
 }
 

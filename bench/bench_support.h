@@ -29,8 +29,8 @@ ChildRun RunVorel(const std::string& inputPath, Feed feed, const char* driverDir
 
 // A path in this run's scratch folder, which is removed at exit.
 std::string ScratchPath(const char* name);
-// Writes text to path; false when it cannot.
-bool WriteTextFile(const std::string& path, const std::string& text);
+// Writes bytes to path; false when it cannot.
+bool WriteFile(const std::string& path, const std::string& bytes);
 // A script that turns quiet mode on, opens dmm and runs count commands that
 // each reach the driver: ibwrt, ibrd, ibask and ibwait in turn.
 std::string CommandScript(int count);

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +38,7 @@ double XxdSeconds() {
     const std::string path = ScratchPath("buffer.bin");
     {
       const std::vector<uint8_t> b = MakeBuffer();
-      if (!WriteTextFile(path, std::string(b.begin(), b.end()))) return 0.0;
+      if (!WriteFile(path, std::string(b.begin(), b.end()))) return 0.0;
     }
     Least best;
     for (int i = 0; i < 3; ++i) {

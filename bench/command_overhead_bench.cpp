@@ -17,16 +17,16 @@ const OverheadFiles& Files() {
     std::string full = ScratchPath("overhead_million.txt");
     std::string empty = ScratchPath("overhead_empty.txt");
     std::string fullReports = ScratchPath("overhead_million_reports.txt");
-    WriteTextFile(full, CommandScript(kMillion));
-    WriteTextFile(empty, CommandScript(0));
+    WriteFile(full, CommandScript(kMillion));
+    WriteFile(empty, CommandScript(0));
     // The same commands without the script's "-" line.
-    WriteTextFile(fullReports, CommandScript(kMillion).substr(2));
+    WriteFile(fullReports, CommandScript(kMillion).substr(2));
     f.quietInput = ScratchPath("overhead_quiet_input.txt");
     f.reportsInput = ScratchPath("overhead_reports_input.txt");
     f.emptyInput = ScratchPath("overhead_empty_input.txt");
-    WriteTextFile(f.quietInput, "-\n$ " + full + "\n");
-    WriteTextFile(f.reportsInput, "+\n$ " + fullReports + "\n");
-    WriteTextFile(f.emptyInput, "-\n$ " + empty + "\n");
+    WriteFile(f.quietInput, "-\n$ " + full + "\n");
+    WriteFile(f.reportsInput, "+\n$ " + fullReports + "\n");
+    WriteFile(f.emptyInput, "-\n$ " + empty + "\n");
     return f;
   }();
   return files;

@@ -21,7 +21,7 @@ double ResidentMB() {
 
 void BM_PeakMemoryRead64MB(benchmark::State& state) {
   const std::string input = ScratchPath("read_64mb.txt");
-  WriteTextFile(input, "ibfind seq\nibrd 67108864\n");
+  WriteFile(input, "ibfind seq\nibrd 67108864\n");
   ChildRun run;
   for (auto _ : state) {
     // No driver folder: vorel finds the simulated bus through its RUNPATH.

@@ -8,8 +8,8 @@ namespace {
 void BM_ScriptOnPipe(benchmark::State& state) {
   const std::string script = ScratchPath("pipe_million.txt");
   const std::string asFile = ScratchPath("pipe_as_file_input.txt");
-  WriteTextFile(script, CommandScript(kMillion));
-  WriteTextFile(asFile, "$ " + script + "\n");
+  WriteFile(script, CommandScript(kMillion));
+  WriteFile(asFile, "$ " + script + "\n");
   Least pipeWall, fileWall, pipeCpu, fileCpu;
   for (auto _ : state) {
     ChildRun file = RunVorel(asFile, Feed::kFile, VOREL_NULL_DRIVER_DIR);
