@@ -42,13 +42,18 @@ std::string Describe(const ParsedCommand& c) {
     for (int i = 0; i < n; ++i) any = any || values[i];
     if (!any) return;
     shown += std::string(" ") + name + "=(";
-    for (int i = 0; i < n; ++i) shown += (i ? "," : "") + std::to_string(values[i]);
+    for (int i = 0; i < n; ++i) {
+      if (i) shown += ',';
+      shown += std::to_string(values[i]);
+    }
     shown += ")";
   };
   if (c.addressList) {
     shown += c.addressList == addressList ? " addr=(" : " foreign addr=(";
-    for (int i = 0; i < kAddressListSize && c.addressList[i] != 0xFFFF; ++i)
-      shown += (i ? "," : "") + std::to_string(c.addressList[i]);
+    for (int i = 0; i < kAddressListSize && c.addressList[i] != 0xFFFF; ++i) {
+      if (i) shown += ',';
+      shown += std::to_string(c.addressList[i]);
+    }
     shown += ")";
   }
   if (c.resultList) shown += " resultList";
