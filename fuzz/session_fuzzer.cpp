@@ -25,15 +25,8 @@
 #include "registry/handle_registry.h"
 #include "session_end.h"
 #include "../sim/calls.h"
+#include "../sim/driver_api.h"
 
-extern "C" {
-#define DECLARE(name, ret, params) ret name params;
-VOREL_DRIVER_FUNCTIONS(DECLARE)
-#undef DECLARE
-int Ibsta(void);
-int Iberr(void);
-int Ibcnt(void);
-}
 
 namespace {
 
