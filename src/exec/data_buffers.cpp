@@ -79,10 +79,11 @@ void RetireDataBuffer(uint8_t* dataStart) {
   if (!dataStart) return;
   uint8_t* block = IsOdd(dataStart) ? dataStart - 1 : dataStart;
   AnnounceRelease(block);
-  // Kept reachable until the process ends; the driver may still write here.
-  static std::vector<uint8_t*> retired;
+  // Kept reachable until the process ends (the list itself is never
+  // destroyed); the driver may still write here.
+  static auto* retired = new (std::nothrow) std::vector<uint8_t*>;
   try {
-    retired.push_back(block);
+    if (retired) retired->push_back(block);
   } catch (const std::bad_alloc&) {
   }
 }
