@@ -1,4 +1,4 @@
-// The command catalogue: lookups, row positions and flag words.
+// The command catalogue: lookups and the expert-only rows.
 #include "console/command_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -26,36 +26,6 @@ TEST(CommandCatalogue, FindCommandMatchesWholeWordsIgnoringCase) {
     }
   }
   EXPECT_EQ(FindCommand(nullptr), -1);
-}
-
-TEST(CommandCatalogue, RowPositionsAndEndRow) {
-  EXPECT_EQ(FindCommand("print"), 0);
-  EXPECT_EQ(FindCommand("$"), 1);
-  EXPECT_EQ(FindCommand("findalllstn"), 27);
-  EXPECT_EQ(FindCommand("ibask"), 28);
-  EXPECT_EQ(FindCommand("ibunlock"), 73);
-  EXPECT_EQ(FindCommand("sendifc"), 74);
-  EXPECT_EQ(FindCommand("sendsetup"), 90);
-  EXPECT_EQ(FindCommand("waitsrq"), 102);
-  EXPECT_EQ(FindCommand("generatereqt"), 103);
-  EXPECT_EQ(FindCommand("ibxtrc"), 111);
-  EXPECT_EQ(kCatalogue[kCatalogueRows].name, nullptr);
-  EXPECT_EQ(kCatalogue[kCatalogueRows].code, CODE_NOTHING);
-  // No word reaches the end row or the comment row's code through a lookup but "#".
-  EXPECT_EQ(kCatalogue[FindCommand("#")].code, CODE_NOTHING);
-}
-
-TEST(CommandCatalogue, FlagWords) {
-  struct Row {
-    const char* name;
-    uint32_t flags;
-  } rows[] = {
-      {"ibrd", 0x7},      {"ibrsp", 0x9},      {"ibconfig", 0x11}, {"ibln", 0x41},
-      {"iblines", 0x81},  {"ibbna", 0x4001},   {"ibask", 0x8001},  {"ibexpert", 0x40001},
-      {"findlstn", 0xC03}, {"findrqs", 0x1403}, {"testsrq", 0x2401}, {"testsys", 0x603},
-      {"readstatusbyte", 0x501}, {"ibfind", CMD_NO_HANDLE}, {"w", 0x1}, {"ibrdn", 0x1},
-  };
-  for (const Row& r : rows) EXPECT_EQ(kCatalogue[FindCommand(r.name)].flags, r.flags) << r.name;
 }
 
 TEST(CommandCatalogue, ExpertOnlyCommands) {
