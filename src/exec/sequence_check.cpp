@@ -11,8 +11,9 @@ void SequenceCheck(const uint8_t* buffer, int32_t count, uint32_t capacity) {
   uint32_t i = 0;
   while (i < limit && buffer[i] == static_cast<uint8_t>(i)) ++i;
   if (i == limit) {
-    // The bytes checked: a count beyond the buffer claims more than there is.
-    ConsolePrint("IBRD(A)N: entire buffer (0x%lx bytes) correctly sequential (0..FF).\n", static_cast<unsigned long>(limit));
+    // The driver's count is reported as it came, also when it claims more
+    // than the buffer holds (the status line shows it too).
+    ConsolePrint("IBRD(A)N: entire buffer (0x%lx bytes) correctly sequential (0..FF).\n", static_cast<unsigned long>(n));
     return;
   }
   ConsolePrint("IBRD(A)N: buffer not sequential from index 0x%lx. Contents:\n", static_cast<unsigned long>(i));
