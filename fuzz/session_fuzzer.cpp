@@ -9,7 +9,9 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "console/command_loop.h"
@@ -70,37 +72,26 @@ const LoaderPlatform kInProcess = {LoadByName, LoadByPath, FindSymbol, FreeLibra
 // Inputs whose run time is set by their numbers rather than by what they
 // exercise are passed over: a number above 0xFFFF anywhere, or a repeat
 // prefix above 8. Without this the fuzzer spends its time copying megabytes.
-bool TooCostly(std::string_view s) {
+bool TooCostly(std::string_view input) {
+  const std::string text(input);  // zero-terminated for strtoul
+  const char* const end = text.c_str() + text.size();
   bool lineStart = true;
-  for (size_t i = 0; i < s.size();) {
-    if (!std::isdigit(static_cast<unsigned char>(s[i]))) {
-      if (s[i] == '\n') lineStart = true;
-      else if (!std::isspace(static_cast<unsigned char>(s[i]))) lineStart = false;
-      ++i;
+  for (const char* p = text.c_str(); p < end;) {
+    if (!std::isdigit(static_cast<unsigned char>(*p))) {
+      if (*p == '\n') lineStart = true;
+      else if (!std::isspace(static_cast<unsigned char>(*p))) lineStart = false;
+      ++p;
       continue;
     }
-    size_t j = i;
-    unsigned long value = 0;
-    bool hex = s[i] == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X');
-    if (hex) j += 2;
-    size_t digits = 0;
-    for (; j < s.size() && (hex ? std::isxdigit(static_cast<unsigned char>(s[j]))
-                                : std::isdigit(static_cast<unsigned char>(s[j])));
-         ++j, ++digits) {
-      if (digits > 6) return true;
-      value = value * (hex ? 16 : 10) +
-              static_cast<unsigned long>(std::isdigit(static_cast<unsigned char>(s[j]))
-                                             ? s[j] - '0'
-                                             : std::tolower(static_cast<unsigned char>(s[j])) - 'a' + 10);
-    }
+    const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    char* after = nullptr;
+    const unsigned long value = std::strtoul(p, &after, hex ? 16 : 10);  // saturates
     if (value > 0xFFFF) return true;
-    if (lineStart) {
-      size_t k = j;
-      while (k < s.size() && (s[k] == ' ' || s[k] == '\t')) ++k;
-      if (k < s.size() && s[k] == '*' && value > 8) return true;
-    }
+    const char* q = after;
+    while (q < end && (*q == ' ' || *q == '\t')) ++q;
+    if (lineStart && q < end && *q == '*' && value > 8) return true;
     lineStart = false;
-    i = j > i ? j : i + 1;
+    p = after > p ? after : p + 1;
   }
   return false;
 }

@@ -139,11 +139,26 @@ bool commandRefused(int ud, const void* buf, int count, int& sta) {
   if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
   if (!handle(ud).isBoard) return sta = fail(baseStatus(ud), ECAP), true;
   if (refused(ud, sta) || notController(ud, sta)) return true;
-  bool anyDevice = false;
-  for (const auto& d : bus().devices) anyDevice |= d.board == handle(ud).board;
   // Nobody on the bus accepts the command bytes.
-  if (!anyDevice && count > 0) return sta = fail(baseStatus(ud), EBUS), true;
+  if (!boardHasDevices(handle(ud).board) && count > 0) return sta = fail(baseStatus(ud), EBUS), true;
   return false;
+}
+
+// The status bits ibwait and ibnotify may name for this kind of handle.
+int conditions(const Handle& h) {
+  return h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS | LACS | DTAS | DCAS)
+                   : (TIMO | END | RQS | CMPL);
+}
+
+// The checks of a call on one device: a device handle (ECAP for a board), the
+// bus free for it, the board in charge, and a device at its address (else
+// `missing` with `missingBits`). Null once the failure is reported in sta.
+Device* calledDevice(int ud, int& sta, int missing, int missingBits = 0) {
+  if (handle(ud).isBoard) return sta = fail(baseStatus(ud), ECAP), nullptr;
+  if (refused(ud, sta) || notController(ud, sta)) return nullptr;
+  Device* d = deviceOf(ud);
+  if (!d) sta = fail(baseStatus(ud) | missingBits, missing);
+  return d;
 }
 
 int setOption(int ud, int option, int value) {
@@ -314,10 +329,7 @@ SIM_API int ibcmda(int ud, const void* buf, int count) {
 SIM_API int ibwait(int ud, int mask) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
-  const int waitable = h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS |
-                                    LACS | DTAS | DCAS)
-                                 : (TIMO | END | RQS | CMPL);
-  if (mask & ~waitable) return fail(baseStatus(ud), EARG);
+  if (mask & ~conditions(h)) return fail(baseStatus(ud), EARG);
   if (mask != 0 && h.notifyMask != 0) return fail(baseStatus(ud), EWIP);
   if (h.io == Io::Running && (mask & CMPL)) {
     // Nothing comes from the talker: the transfer's own timeout ends it.
@@ -348,10 +360,7 @@ SIM_API int ibstop(int ud) {
 SIM_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
-  const int notifiable = h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS |
-                                      LACS | DTAS | DCAS)
-                                   : (TIMO | END | RQS | CMPL);
-  if ((mask & ~notifiable) || (mask && !cb)) return fail(baseStatus(ud), EARG);
+  if ((mask & ~conditions(h)) || (mask && !cb)) return fail(baseStatus(ud), EARG);
   h.notifyMask = mask;
   h.notifyCb = cb;
   h.notifyRef = refData;
@@ -361,10 +370,9 @@ SIM_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
 
 SIM_API int ibclr(int ud) {
   HANDLE_CALL(ud);
-  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
-  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud), ENOL);
+  int sta = 0;
+  Device* d = calledDevice(ud, sta, ENOL);
+  if (!d) return sta;
   d->model->deviceClear(d->state);
   afterDeviceCall(ud);
   return finish(baseStatus(ud) | CMPL, 0, 0);
@@ -372,10 +380,9 @@ SIM_API int ibclr(int ud) {
 
 SIM_API int ibtrg(int ud) {
   HANDLE_CALL(ud);
-  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
-  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud), ENOL);
+  int sta = 0;
+  Device* d = calledDevice(ud, sta, ENOL);
+  if (!d) return sta;
   d->model->trigger(d->state);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
@@ -383,10 +390,9 @@ SIM_API int ibtrg(int ud) {
 SIM_API int ibrsp(int ud, char* spr) {
   HANDLE_CALL(ud);
   if (!spr) return fail(baseStatus(ud), EARG);
-  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
-  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud) | TIMO, EABO);
+  int sta = 0;
+  Device* d = calledDevice(ud, sta, EABO, TIMO);
+  if (!d) return sta;
   *spr = static_cast<char>(d->model->serialPoll(d->state));
   return finish(baseStatus(ud) | CMPL, 0, 1);
 }
@@ -434,10 +440,9 @@ SIM_API int ibcac(int ud, int v) {
 
 SIM_API int ibpct(int ud) {
   HANDLE_CALL(ud);
-  if (handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
-  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud), ENOL);
+  int sta = 0;
+  Device* d = calledDevice(ud, sta, ENOL);
+  if (!d) return sta;
   addressToTalk(handle(ud).board, *d);
   const uint8_t tct = 0x09;
   runCommands(handle(ud).board, &tct, 1);
@@ -449,9 +454,9 @@ SIM_API int ibppc(int ud, int v) {
   if (v != 0 && (v < 0x60 || v > 0x7F)) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
   if (h.isBoard) return finishWithValue(baseStatus(ud) | CMPL, setOption(ud, IbcPPC, v));
-  if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  Device* d = deviceOf(ud);
-  if (!d) return fail(baseStatus(ud), ENOL);
+  int sta = 0;
+  Device* d = calledDevice(ud, sta, ENOL);
+  if (!d) return sta;
   int prev = d->ppe ? d->ppe : 0x70;
   d->ppe = v >= 0x60 && v <= 0x6F ? v : 0;
   return finishWithValue(baseStatus(ud) | CMPL, prev);
@@ -470,10 +475,8 @@ SIM_API int iblines(int ud, short* lines) {
   if (!lines) return fail(baseStatus(ud), EARG);
   int board = handle(ud).board;
   Board& b = bus().boards[board];
-  bool anyListener = false;
-  for (const auto& d : bus().devices) anyListener |= d.board == board;
   // Low byte: which lines the board can sense (not NRFD); high byte: asserted.
-  int state = (anyListener ? 0x02 : 0) | (b.remoteEnable ? 0x10 : 0) |
+  int state = (boardHasDevices(board) ? 0x02 : 0) | (b.remoteEnable ? 0x10 : 0) |
               ((bus().boardStatus(board) & SRQI) ? 0x20 : 0) | ((b.cic && b.atn) ? 0x40 : 0);
   put(lines, 0xFB | (state << 8));
   return finish(baseStatus(ud) | CMPL, 0, 0);

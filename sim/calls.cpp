@@ -100,6 +100,12 @@ Device* deviceOf(int ud) {
   return b.find(b.handles[ud].board, b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
 }
 
+bool boardHasDevices(int board) {
+  for (const auto& d : bus().devices)
+    if (d.board == board) return true;
+  return false;
+}
+
 Device* deviceAt(int board, uint16_t a) {
   if ((a & 0xFF) > 30) return nullptr;
   return bus().find(board, a & 0xFF, a >> 8);

@@ -51,6 +51,8 @@ bool lockedOut(int board, int ud);
 int takeFault(int board);
 
 Device* deviceOf(int ud);
+// Whether any device sits on the board's bus.
+bool boardHasDevices(int board);
 Device* deviceAt(int board, uint16_t address);
 bool validAddr(int pad, int sad);
 

@@ -215,9 +215,7 @@ SIM_API void Receive(int board, uint16_t address, void* buf, int count, int term
 SIM_API void SendCmds(int board, const void* buf, int count) {
   Call call;
   if (!ready(board, bufferOk(buf, count))) return;
-  bool anyDevice = false;
-  for (const auto& d : bus().devices) anyDevice |= d.board == board;
-  if (!anyDevice && count > 0) return void(fail(status(board), EBUS));
+  if (!boardHasDevices(board) && count > 0) return void(fail(status(board), EBUS));
   runCommands(board, static_cast<const uint8_t*>(buf), count);
   done(board, count);
 }

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
-#include <cstring>
 
 #include "console/command_catalogue.h"
 #include "console/messages.h"
@@ -67,17 +67,21 @@ void AnnounceRelease(const void* block) {
 }
 }  // namespace
 
+namespace {
+// With odd buffers the data start is one byte past the block.
+uint8_t* BlockOf(uint8_t* dataStart) { return IsOdd(dataStart) ? dataStart - 1 : dataStart; }
+}  // namespace
+
 void ReleaseDataBuffer(uint8_t* dataStart) {
   if (!dataStart) return;
-  // With odd buffers the data start is one byte past the block.
-  uint8_t* block = IsOdd(dataStart) ? dataStart - 1 : dataStart;
+  uint8_t* block = BlockOf(dataStart);
   AnnounceRelease(block);
   std::free(block);
 }
 
 void RetireDataBuffer(uint8_t* dataStart) {
   if (!dataStart) return;
-  uint8_t* block = IsOdd(dataStart) ? dataStart - 1 : dataStart;
+  uint8_t* block = BlockOf(dataStart);
   AnnounceRelease(block);
   // Kept reachable until the process ends (the list itself is never
   // destroyed); the driver may still write here.

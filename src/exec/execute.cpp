@@ -120,7 +120,7 @@ bool Dispatch(ParsedCommand& c, int32_t ud, int32_t& newHandle) {
       stub::ibrd(ud, c.data, c.count);
       // Only the count bytes the driver was given are its data; the zero and
       // the slop bytes after them are ours.
-      SequenceCheck(c.data, ibcntl, c.data ? static_cast<uint32_t>(c.count) : 0);
+      SequenceCheck(c.data, ibcntl, static_cast<uint32_t>(c.count));
       break;
     case CODE_IBRDA: case CODE_IBRDAN: stub::ibrda(ud, c.data, c.count); break;
     case CODE_IBWRTN: FillWriteSequence(c.data, c.count); stub::ibwrt(ud, c.data, c.count); break;

@@ -29,12 +29,13 @@ std::string nameSnapshot;
 void SelectEntry(Registry::iterator entry, bool any) {
   current = entry;
   selected = any;
-  try {
+  {
     std::lock_guard lock(snapshotMutex);
-    nameSnapshot = CurrentName();
-  } catch (const std::bad_alloc&) {
-    std::lock_guard lock(snapshotMutex);
-    nameSnapshot.clear();
+    try {
+      nameSnapshot = CurrentName();
+    } catch (const std::bad_alloc&) {
+      nameSnapshot.clear();
+    }
   }
   char title[kTitleSize];
   // snprintf keeps a very long name within the title buffer.
