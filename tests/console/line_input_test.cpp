@@ -32,33 +32,9 @@ struct LineInput : testing::Test {
   }
 };
 
-TEST_F(LineInput, LinesWithoutTheirLineFeed) {
-  InputStream* in = Open(std::string("one\r\ntwo\0x\nlast", 14));
-  ASSERT_TRUE(ReadLine(in));
-  EXPECT_STREQ(lineBuffer, "one\r");
-  ASSERT_TRUE(ReadLine(in));
-  EXPECT_EQ(std::memcmp(lineBuffer, "two\0x", 6), 0);
-  EXPECT_FALSE(ReadLine(in));  // a last line without a line feed is dropped
-  EXPECT_FALSE(ReadLine(in));
-  CloseTextFile(in);
-}
-
 TEST_F(LineInput, ByteFFEndsTheInput) {
   InputStream* in = Open("ab\xff" "cd\nef\n");
   EXPECT_FALSE(ReadLine(in));
-  CloseTextFile(in);
-}
-
-TEST_F(LineInput, LongLinesKeepTheirFirst4095Bytes) {
-  std::string line(5000, 'a');
-  line[4094] = 'b';
-  line[4095] = 'c';
-  InputStream* in = Open(line + "\nnext\n");
-  ASSERT_TRUE(ReadLine(in));
-  EXPECT_EQ(std::strlen(lineBuffer), 4095u);
-  EXPECT_EQ(lineBuffer[4094], 'b');
-  ASSERT_TRUE(ReadLine(in));
-  EXPECT_STREQ(lineBuffer, "next");
   CloseTextFile(in);
 }
 
@@ -67,13 +43,6 @@ TEST_F(LineInput, Backspaces) {
   std::string out = Capture([&] { ASSERT_TRUE(ReadLine(in)); });
   EXPECT_STREQ(lineBuffer, "ac");
   EXPECT_EQ(out, "  \b");
-  CloseTextFile(in);
-}
-
-TEST_F(LineInput, FileLinesAreEchoedUnlessQuiet) {
-  quietMode = 0;
-  InputStream* in = Open("ibclr\n");
-  EXPECT_EQ(Capture([&] { ReadLine(in); }), "ibclr\n");
   CloseTextFile(in);
 }
 

@@ -34,26 +34,6 @@ TEST_F(DisplayTest, HexDumpOfTenBytes) {
   EXPECT_EQ(Capture([] { HexDump(kAtoH, 0); }), "");
 }
 
-TEST_F(DisplayTest, ModesOnTheSameBytes) {
-  struct Row {
-    int32_t mode;
-    uint32_t length;
-    const char* expected;
-  } rows[] = {
-      {DISPLAY_OFF, 10, "buffer: (off)\n"},
-      {DISPLAY_OFF, 0, "buffer: (off)\n"},
-      {DISPLAY_ASCII, 10, "buffer:\n          ABCDEFGH..\n"},
-      {DISPLAY_ASCII, 0, "buffer:\n"},
-      {DISPLAY_FULL, 0, ""},
-      {DISPLAY_BRIEF, 0, ""},
-      {7, 10, ""},
-  };
-  for (const Row& r : rows) {
-    displayMode = r.mode;
-    EXPECT_EQ(Capture([&] { ShowBuffer(kAtoH, r.length); }), r.expected) << "mode " << r.mode;
-  }
-}
-
 TEST_F(DisplayTest, AsciiLinesHoldTwoGroupsOfSixteen) {
   std::vector<uint8_t> bytes(40, 'x');
   bytes[16] = 0x7f;
@@ -81,17 +61,6 @@ TEST_F(DisplayTest, QuietModeKeepsOnlyTheOmissionLine) {
   displayMode = DISPLAY_BRIEF;
   quietMode = 1;
   EXPECT_EQ(Capture([&] { ShowBuffer(bytes.data(), 100); }), "... <84 bytes omitted> ...\n");
-}
-
-TEST_F(DisplayTest, FailedCallsWithoutDataShowNothing) {
-  displayMode = DISPLAY_OFF;
-  for (int32_t code : {ECAP, EDVR, ELCK}) {
-    ibsta = ERR;
-    iberr = code;
-    EXPECT_EQ(Capture([] { ShowBuffer(kAtoH, 10); }), "") << code;
-  }
-  iberr = EABO;
-  EXPECT_EQ(Capture([] { ShowBuffer(kAtoH, 10); }), "buffer: (off)\n");
 }
 
 TEST_F(DisplayTest, ListenerList) {

@@ -76,26 +76,6 @@ TEST_F(ReportTest, ErrorLines) {
   }
 }
 
-TEST_F(ReportTest, LoadFailureSkipsCountAndData) {
-  Status(ERR, EDVR, 126);
-  uint8_t buffer[11] = {};
-  ParsedCommand c = Command("ibrd");
-  c.data = buffer;
-  c.count = 10;
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }), "[8000]   ( err )\nerror: EDVR (0x7e)\n");
-}
-
-TEST_F(ReportTest, ReadShowsCountAndData) {
-  Status(END | CMPL, 0, 3);
-  uint8_t buffer[11] = {'a', 'b', 'c'};
-  ParsedCommand c = Command("ibrd");
-  c.data = buffer;
-  c.count = 10;
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrd"), c); }),
-            "[2100]   ( end cmpl )\ncount:  3\n"
-            "61  62  63                              a b c \n");
-}
-
 TEST_F(ReportTest, FindLstnBeyondItsLimit) {
   Status(ERR | CMPL, ETAB, 2);
   uint16_t results[17] = {1, 2};
@@ -109,70 +89,6 @@ TEST_F(ReportTest, FindLstnBeyondItsLimit) {
             "count:  2\n"
             "count is the number of listeners found\n"
             "Listeners :    1\n               2\n           \n");
-}
-
-TEST_F(ReportTest, WaitCountOnlyWithoutCompletion) {
-  ParsedCommand c = Command("ibwait");
-  Status(TIMO, 0, 5);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibwait"), c); }), "[4000]   ( timo )\ncount:  5\n");
-  Status(CMPL, 0, 5);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibwait"), c); }), "[0100]   ( cmpl )\n");
-}
-
-TEST_F(ReportTest, PreviousValueOnlyOnSuccess) {
-  ParsedCommand c = Command("ibpad");
-  Status(CMPL, 0, 0);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibpad"), c); }), "[0100]   ( cmpl )\nprevious value: 0\n");
-  Status(ERR, EARG, 0);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibpad"), c); }), "[8000]   ( err )\nerror: EARG\n");
-}
-
-TEST_F(ReportTest, QueriedValues) {
-  uint8_t buffer[8] = {65, 0, 0, 0};
-  ParsedCommand c = Command("ibrsp");
-  c.data = buffer;
-  c.count = 1;
-  Status(CMPL, 0, 0);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibrsp"), c); }), "[0100]   ( cmpl )\nPoll:  0x41 (decimal:65)\n");
-  c = Command("ibask");
-  buffer[0] = 10;
-  c.data = buffer;
-  c.count = 4;
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibask"), c); }),
-            "[0100]   ( cmpl )\nCurrent Value:  0xa (decimal:10)\n");
-  Status(ERR, ENEB, 0);
-  EXPECT_NE(Capture([&] { StatusReport(Flags("ibask"), c); }).find("Current Value"), std::string::npos);
-  Status(ERR, EARG, 0);
-  EXPECT_EQ(Capture([&] { StatusReport(Flags("ibask"), c); }).find("Current Value"), std::string::npos);
-}
-
-TEST_F(ReportTest, BusLines) {
-  EXPECT_EQ(Capture([] { ShowBusLines(0xA0FF); }), "    GPIB Lines: [a0ff] ( EOI SRQ )\n");
-  EXPECT_EQ(Capture([] { ShowBusLines(0x20FB); }),
-            "    GPIB Lines: [20fb] ( SRQ )\n"
-            "    The state of the following GPIB Lines are unknown:\n"
-            "        ( NRFD )\n");
-  EXPECT_EQ(Capture([] { ShowBusLines(0xFF00); }),
-            "    GPIB Lines: [ff00] ( )\n"
-            "    The state of the following GPIB Lines are unknown:\n"
-            "        ( EOI ATN SRQ REN IFC NRFD NDAC DAV )\n");
-}
-
-TEST_F(ReportTest, PreviousBoardAndExpertResults) {
-  EXPECT_EQ(Capture([] { ShowPreviousBoard(-1); }), "Previous access board was None\n");
-  EXPECT_EQ(Capture([] { ShowPreviousBoard(0); }), "Previous access board was GPIB0\n");
-  uint8_t configured[400] = {};
-  configured[0] = configured[4 * 7] = 1;
-  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeInterfaceIsConfigured, configured, 400); }),
-            "\t  Interfaces Configured :  0 7\n");
-  uint8_t version[9] = {'1', '.', '5', 0};
-  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeAPISpecVersion, version, 9); }),
-            "   API\tSpecification Version = 1.5\n");
-  // A string without its zero is cut at the buffer's end.
-  uint8_t full[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeDriverVersion, full, 4); }), "   DriverVersion = abcd\n");
-  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeLck, nullptr, 0); }), "   Function not yet implemented\n");
-  EXPECT_EQ(Capture([&] { ShowExpertResult(IbeWrite, nullptr, 0); }), "");
 }
 
 TEST_F(ReportTest, SlopZone) {

@@ -12,38 +12,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(HelpFile, TopicsKeywordsAndText) {
-  const HelpFile file = ParseHelpFile(
-      "# a comment before any topic\n"
-      "text before the first topic is skipped\n"
-      "@page drovmain.html\n"
-      "\n"
-      "Main page\n"
-      "  indented line  \n"
-      "\n"
-      "@page ibwrt\n"
-      "@keyword ibwrt\n"
-      "@keyword   ibsta Status Bit Values  \n"
-      "@keyword\n"
-      "ibwrt \"text\"\n"
-      "# a comment inside a topic\n"
-      "\\# not a comment\n"
-      "\\@page not a directive\n"
-      "\\\\ one backslash\n"
-      "@title unknown directives are skipped\n"
-      "@pagefoo is no page directive\n"
-      "last line\n");
-  ASSERT_EQ(file.topics.size(), 2u);
-  EXPECT_EQ(file.topics[0].page, "drovmain.html");
-  EXPECT_TRUE(file.topics[0].keywords.empty());
-  EXPECT_EQ(file.topics[0].lines, (Lines{"Main page", "  indented line  "}));
-
-  EXPECT_EQ(file.topics[1].page, "ibwrt");
-  EXPECT_EQ(file.topics[1].keywords, (Lines{"ibwrt", "ibsta Status Bit Values"}));
-  EXPECT_EQ(file.topics[1].lines, (Lines{"ibwrt \"text\"", "# not a comment", "@page not a directive",
-                                         "\\ one backslash", "last line"}));
-}
-
 TEST(HelpFile, EveryCutOfARealFileParses) {
   // Cuts at many places of a file shaped like the installed one, and bytes
   // flipped into garbage: the parser must come through each.

@@ -1,5 +1,4 @@
-// The token reader: numbers in three bases, board marker, minus signs, words,
-// strings with escapes, raw words, and the messages of malformed tokens.
+// The token reader: strings with their escapes, and the messages of malformed strings.
 #include "language/token_reader.h"
 
 #include <gtest/gtest.h>
@@ -42,50 +41,6 @@ class TokenReader : public language_test::LanguageTest {
   }
 };
 
-TEST_F(TokenReader, Tokens) {
-  const struct {
-    const char* line;
-    const char* tokens;
-    const char* output;
-  } kRows[] = {
-      {"0x1F 0X1f 017 -12 2147483647 -2147483647", "31 31 15 -12 2147483647 -2147483647 end", ""},
-      {"0 0x 00 -0", "0 0 0 0 end", ""},
-      {"08", "fail end", "Number syntax\n"},
-      {"12abc 5", "fail end", "Number syntax\n"},
-      {"0x1g", "fail end", "Number syntax\n"},
-      {"017 0x1F 08 12", "15 31 fail end", "Number syntax\n"},
-      {"2147483648", "fail end", "Number out of range\n"},
-      {"-2147483648", "fail end", "Number out of range\n"},
-      {"0x80000000 1", "fail end", "Number out of range\n"},
-      {"99999999999999999999999", "fail end", "Number out of range\n"},
-      {"488.2 488.2 3", "488.2 488.2 3 end", ""},
-      {"-488.2", "fail end", "Number syntax\n"},
-      {"12,13", "12 , 13 end", ""},
-      {"1.5", "1 fail 5 end", ""},
-      {"- 5", "- 5 end", ""},
-      {"-", "- end", ""},
-      {"-\t", "- end", ""},
-      {"-(", "( end", ""},
-      {"-!", "! end", ""},
-      {"-ibclr", "w:ibclr end", ""},
-      {"-\"x\"", "s:\"x\" end", ""},
-      {"--5", "fail 5 end", ""},
-      {"-\v5", "fail 5 end", ""},
-      {"!+,*()$#", "! + , * ( ) $ # end", ""},
-      {"@x \x80", "fail w:x fail end", ""},
-      {"ibWRT IbDev.X a1.b2,c", "w:ibwrt w:ibdev.x w:a1.b2 , w:c end", ""},
-      {" \t\v\f\r5\r ", "5 end", ""},
-      {"", "end", ""},
-      {"\"abc", "fail end", "Non-terminated string\n"},
-      {"\"abc\\", "fail end", "Non-terminated string\n"},
-  };
-  for (const auto& row : kRows) {
-    std::string output;
-    EXPECT_EQ(Tokens(row.line, output), row.tokens) << row.line;
-    EXPECT_EQ(output, row.output) << row.line;
-  }
-}
-
 TEST_F(TokenReader, StringEscapes) {
   const struct {
     const char* line;
@@ -111,35 +66,6 @@ TEST_F(TokenReader, StringEscapes) {
     ASSERT_EQ(t.value, static_cast<int32_t>(row.bytes.size())) << row.line;
     EXPECT_EQ(std::string(tokenPosition, t.value), row.bytes) << row.line;
     EXPECT_EQ(tokenPosition[t.value], 0) << row.line;
-  }
-}
-
-TEST_F(TokenReader, RawWords) {
-  const struct {
-    const char* line;
-    const char* text;  // null: kind none
-    const char* rest;
-  } kRows[] = {
-      {"  GPIB0  rest", "GPIB0", "  rest"},
-      {"file.txt\tnext", "file.txt", "\tnext"},
-      {"\"my dev\" x", "my dev", " x"},
-      {"\"a\\nb\"", "a\\nb", ""},
-      {"\"open ended", "open ended", ""},
-      {"$#!,()", "$#!,()", ""},
-      {"\"\" x", nullptr, " x"},
-      {"   ", nullptr, ""},
-  };
-  for (const auto& row : kRows) {
-    SetLine(row.line);
-    Token t{TOK_RAW_WORD, 0};
-    ASSERT_TRUE(ReadToken(t)) << row.line;
-    if (row.text) {
-      EXPECT_EQ(t.kind, TOK_RAW_WORD) << row.line;
-      EXPECT_STREQ(tokenPosition, row.text) << row.line;
-    } else {
-      EXPECT_EQ(t.kind, TOK_NONE) << row.line;
-    }
-    EXPECT_STREQ(readCursor, row.rest) << row.line;
   }
 }
 
