@@ -15,13 +15,13 @@
 #include <string_view>
 
 #include "console/command_loop.h"
-#include "console/print.h"
+#include "core/print.h"
 #include "display/buffer_display.h"
 #include "driver/gpib.h"
 #include "driver/library_loader.h"
 #include "driver/status_copies.h"
 #include "exec/async_calls.h"
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 #include "memory_input.h"
 #include "platform/input_stream.h"
 #include "registry/handle_registry.h"

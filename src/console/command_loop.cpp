@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "console/line_cycle.h"
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "language/argument_grammar.h"
 #include "language/token_reader.h"
 #include "platform/input_stream.h"

@@ -1,16 +1,16 @@
 // The line cycle: open check, memory, Execute, after-call handling, report, release.
 #include "console/line_cycle.h"
 
-#include "console/command_catalogue.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/command_catalogue.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "display/status_report.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
 #include "exec/async_calls.h"
 #include "exec/data_buffers.h"
 #include "exec/execute.h"
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 #include "registry/handle_registry.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "driver/gpib.h"
 
 namespace {

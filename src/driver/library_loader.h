@@ -1,16 +1,6 @@
 // Finds and loads the GPIB driver library on first use and resolves entry points.
 #pragma once
-
-// The platform operations the loader runs on; tests substitute a fake.
-struct LoaderPlatform {
-  void* (*loadByName)(const char* fileName);  // platform search order
-  void* (*loadByPath)(const char* path);
-  void* (*findSymbol)(void* library, const char* name);
-  void (*freeLibrary)(void* library);
-  int (*lastError)();
-  bool (*systemDirectory)(char* buffer, int size);
-  void (*atExit)(void (*routine)());
-};
+#include "platform/dynamic_library.h"
 
 // 0 before any load, 1 legacy library, 2 primary library. Written by the loader.
 extern int libraryMode;

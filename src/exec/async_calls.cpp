@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "console/command_catalogue.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/command_catalogue.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "display/buffer_display.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"

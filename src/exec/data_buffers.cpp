@@ -7,11 +7,11 @@
 #include <new>
 #include <vector>
 
-#include "console/command_catalogue.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/command_catalogue.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "driver/gpib.h"
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 
 namespace {
 constexpr uint32_t kSlopBytes = 8;

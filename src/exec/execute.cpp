@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "console/command_catalogue.h"
+#include "core/command_catalogue.h"
 #include "console/command_loop.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "display/buffer_display.h"
 #include "driver/entry_stubs.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 #include "exec/notify_callback.h"
 #include "exec/sequence_check.h"
 #include "help/help.h"

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "registry/handle_registry.h"
 
 int NotifyCallbackRoutine(int ud, int sta, int err, int cntl, void* /*refData*/) {

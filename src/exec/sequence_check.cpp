@@ -1,7 +1,7 @@
 // Sequence check of ibrdn and ibrdan.
 #include "exec/sequence_check.h"
 
-#include "console/print.h"
+#include "core/print.h"
 
 void SequenceCheck(const uint8_t* buffer, int32_t count, uint32_t capacity) {
   uint32_t n = static_cast<uint32_t>(count);

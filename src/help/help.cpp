@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "help/help_viewer.h"
 #include "platform/console.h"
 #include "platform/installation.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "help/help_file.h"
 #include "platform/console.h"
 

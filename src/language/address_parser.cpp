@@ -1,7 +1,7 @@
 // Addresses and address lists of the 488.2 routines.
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "driver/gpib.h"
 #include "language/prompting.h"
 #include "language/token_reader.h"

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "console/command_catalogue.h"
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
-#include "exec/mode_flags.h"
+#include "core/command_catalogue.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
+#include "core/mode_flags.h"
 #include "language/token_reader.h"
 #include "language/value_parsers.h"
 #include "platform/input_stream.h"

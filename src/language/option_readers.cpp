@@ -2,9 +2,9 @@
 // EOT modes, on/off, buffer display modes, wait masks and set's argument.
 #include <strings.h>
 
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "language/name_tables.h"
 #include "language/prompting.h"
 #include "language/token_reader.h"

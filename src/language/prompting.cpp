@@ -1,8 +1,8 @@
 // The prompting discipline: parse, and while that fails, prompt and read again.
 #include "language/prompting.h"
 
-#include "console/line_input.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/print.h"
 
 bool WithPrompts(const char* format, const char* text, InputStream* in, const std::function<bool()>& parse) {
   const int savedQuiet = quietMode;

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
 
 char* tokenBuffer = nullptr;
 char* tokenPosition = nullptr;

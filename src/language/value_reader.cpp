@@ -1,7 +1,7 @@
 // The strict reader of numbers, strings, byte counts, names and file names.
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
 #include "language/token_reader.h"
 #include "language/value_parsers.h"
 #include "platform/input_stream.h"

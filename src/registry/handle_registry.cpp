@@ -6,7 +6,7 @@
 #include <mutex>
 #include <new>
 
-#include "console/messages.h"
+#include "core/messages.h"
 #include "platform/console.h"
 
 std::string savedName;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "capture.h"
-#include "console/command_catalogue.h"
+#include "core/command_catalogue.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "console/print.h"
+#include "core/print.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
 

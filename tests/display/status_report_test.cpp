@@ -9,13 +9,13 @@
 #include <cstring>
 #include <string>
 
-#include "console/command_catalogue.h"
-#include "console/print.h"
+#include "core/command_catalogue.h"
+#include "core/print.h"
 #include "display/buffer_display.h"
 #include "display/query_display.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 
 namespace {
 

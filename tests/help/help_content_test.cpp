@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "console/command_catalogue.h"
-#include "console/messages.h"
+#include "core/command_catalogue.h"
+#include "core/messages.h"
 #include "help/help.h"
 #include "help/help_file.h"
 #include "platform/installation.h"

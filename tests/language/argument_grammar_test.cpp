@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "console/command_catalogue.h"
+#include "core/command_catalogue.h"
 #include "language/value_parsers.h"
 #include "language_fixture.h"
 

@@ -13,10 +13,10 @@
 #include <cstring>
 #include <string>
 
-#include "console/line_input.h"
-#include "console/messages.h"
-#include "console/print.h"
-#include "exec/mode_flags.h"
+#include "core/line_input.h"
+#include "core/messages.h"
+#include "core/print.h"
+#include "core/mode_flags.h"
 #include "language/token_reader.h"
 #include "platform/input_stream.h"
 #include "registry/handle_registry.h"

@@ -1,5 +1,5 @@
 // The command catalogue and its lookup.
-#include "console/command_catalogue.h"
+#include "core/command_catalogue.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 // The line reader: one line into the line buffer, with backspace editing.
-#include "console/line_input.h"
+#include "core/line_input.h"
 
-#include "console/print.h"
+#include "core/print.h"
 #include "platform/input_stream.h"
 
 char lineBuffer[kLineBufferSize];

@@ -1,5 +1,5 @@
 // The message texts, by index.
-#include "console/messages.h"
+#include "core/messages.h"
 
 namespace {
 struct MessageEntry {

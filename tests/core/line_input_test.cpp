@@ -1,5 +1,5 @@
 // The line reader on files with awkward bytes, and the repeat prefix.
-#include "console/line_input.h"
+#include "core/line_input.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "console/command_loop.h"
-#include "console/print.h"
+#include "core/print.h"
 #include "language/token_reader.h"
 #include "platform/input_stream.h"
 

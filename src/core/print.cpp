@@ -1,11 +1,11 @@
 // The print routines: always, unless quiet, and the cut-and-print of messages.
-#include "console/print.h"
+#include "core/print.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "console/line_input.h"
-#include "console/messages.h"
+#include "core/line_input.h"
+#include "core/messages.h"
 
 int quietMode = 0;
 

@@ -1,5 +1,5 @@
 // Storage of the mode flags.
-#include "exec/mode_flags.h"
+#include "core/mode_flags.h"
 
 int32_t expertMode = 0;
 int32_t rawMode = 0;
