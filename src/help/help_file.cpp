@@ -2,6 +2,7 @@
 #include "help/help_file.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -73,7 +74,9 @@ HelpFile ParseHelpFile(std::string_view text) {
 }
 
 bool ReadHelpFile(const char* path, HelpFile& file) {
-  if (path == nullptr) return false;
+  // Only a regular file: a FIFO would wait for a writer, a device might never end.
+  std::error_code error;
+  if (path == nullptr || !std::filesystem::is_regular_file(path, error)) return false;
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return false;
   std::string text;
@@ -81,7 +84,6 @@ bool ReadHelpFile(const char* path, HelpFile& file) {
   size_t n;
   while (text.size() < kMaxHelpFileSize && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
     text.append(chunk, n);
-  // A directory opens but cannot be read.
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed) return false;

@@ -2,6 +2,7 @@
 #include "platform/input_stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,14 +36,32 @@ bool Refill(InputStream* s) {
     return false;
   }
 }
+
+// What a command file may be: a regular file, a pipe (bash's <(...) passes one
+// as /dev/fd/N) or a terminal. A directory, a socket or another device (one
+// that never ends, such as /dev/zero) is refused like a missing file.
+bool Acceptable(mode_t mode) { return S_ISREG(mode) || S_ISFIFO(mode) || S_ISCHR(mode); }
+bool Readable(const struct stat& st, int fd) {
+  return S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || (S_ISCHR(st.st_mode) && isatty(fd));
+}
 }  // namespace
 
 InputStream* StandardInput() { return &standardInput; }
 
 InputStream* OpenTextFile(const char* path) {
-  if (!path) return nullptr;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  // Only what may be read is opened (opening some devices has effects); a
+  // character device is opened to ask whether it is a terminal.
+  if (!path || stat(path, &st) != 0 || !Acceptable(st.st_mode)) return nullptr;
+  // Non-blocking, so that a FIFO nobody writes to yet opens at once (and reads
+  // as empty) instead of waiting in open(); reads block again afterwards.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return nullptr;
+  if (fstat(fd, &st) != 0 || !Readable(st, fd) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
   InputStream* s = new (std::nothrow) InputStream{fd, {}, 0, 0, false};
   if (!s) close(fd);
   return s;
