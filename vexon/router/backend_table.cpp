@@ -9,7 +9,9 @@
 namespace vexon {
 
 Backend SimBackend();
+#ifdef VEXON_NULL_BACKEND
 Backend NullBackend();
+#endif
 
 namespace {
 

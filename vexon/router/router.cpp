@@ -37,6 +37,11 @@ const BusConfig* LoadedBus() {
   return loadedBus.load(std::memory_order_relaxed);
 }
 
+void UseBus(const BusConfig& bus) {
+  std::lock_guard l(RouterMutex());
+  loadedBus.store(new BusConfig(bus), std::memory_order_release);  // kept for the process
+}
+
 int RefuseHandle(int ud) {
   if (!LoadedBus()) return LastStatus();
   return Fail(0, ud < 0 || ud >= kMaxHandles ? EHDL : EDVR);

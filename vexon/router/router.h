@@ -40,6 +40,10 @@ inline const Backend* BackendOfBoard(int board) {
 // reported (ERR, EDVR, the message on stderr).
 const BusConfig* LoadedBus();
 
+// Takes bus as the loaded bus instead of reading one; for tests and
+// benchmarks, before the first call.
+void UseBus(const BusConfig& bus);
+
 // Reserves the lowest free handle; -1 when the table is full.
 int ReserveHandle();
 // Hands a reserved handle to its back end when its open succeeded (ibsta
