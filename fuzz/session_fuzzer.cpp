@@ -26,8 +26,8 @@
 #include "platform/input_stream.h"
 #include "registry/handle_registry.h"
 #include "session_end.h"
-#include "../sim/calls.h"
-#include "../sim/driver_api.h"
+#include "../vexon/router/driver_api.h"
+#include "../vexon/router/router.h"
 
 
 namespace {
@@ -106,7 +106,7 @@ void StartSession() {
 
 // What the real program would leave to the end of the process.
 void EndSession() {
-  vorel::sim::resetSimulation();  // no transfer writes into a slot from here on
+  vexon::ResetRouter();  // no transfer writes into a slot from here on
   for (AsyncSlot& slot : asyncSlots)
     if (slot.buffer) FreeAsyncSlot(slot);
   CloseMemoryInput();

@@ -1,18 +1,20 @@
-// The simulated bus: two boards, the devices on them, the handle table and the
-// status words. All access goes through busMutex().
+// The simulated bus: the sim boards of the bus, the devices on them and the
+// state of each handle the router gave the sim. All access goes through
+// busMutex().
 #pragma once
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "../src/driver/gpib.h"
+#include "../../src/driver/gpib.h"
+#include "../router/bus_config.h"
 #include "instrument.h"
 
 namespace vorel::sim {
 
 struct Device {
-  const char* name;
+  std::string name;
   int board, pad, sad;  // sad: 0 = none, else 0x60..0x7E
   const Instrument* model;
   DeviceState state;
@@ -23,6 +25,9 @@ struct Device {
 enum : int { kNoTalker = -1, kBoardTalks = -2, kAbsentTalker = -3 };
 
 struct Board {
+  bool present = false;    // a board of the simulated bus, devices placed
+  bool opened = false;     // opened by the router (not only the target of a moved device)
+  int pad = 0;             // the board's primary address
   bool sc = true;          // system controller (IbcSC)
   bool cic = true;         // controller-in-charge
   bool atn = true;         // ATN asserted (false after ibgts)
@@ -58,20 +63,14 @@ struct Handle {
   void* notifyRef = nullptr;
 };
 
-struct Status {
-  int sta = 0, err = 0, cnt = 0;
-};
-
 // Handles run from 0 to kMaxHandles - 1; a value outside is not a handle at all.
 constexpr int kMaxHandles = 1024;
 
 struct Bus {
   std::vector<Device> devices;
   std::vector<Handle> handles;
-  Board boards[2];
-  Status status;
+  Board boards[vexon::kMaxBoards];
 
-  Bus();
   Device* find(int board, int pad, int sad);
   int indexOf(const Device* d) const { return static_cast<int>(d - devices.data()); }
   bool validHandle(int ud) const;

@@ -2,26 +2,7 @@
 
 #include <algorithm>
 
-#ifdef VOREL_SIM_LEGACY
-// The legacy library's status words are exported variables.
-extern "C" {
-__attribute__((visibility("default"))) int user_ibsta = 0;
-__attribute__((visibility("default"))) int user_iberr = 0;
-__attribute__((visibility("default"))) int user_ibcntl = 0;
-}
-#endif
-
 namespace vorel::sim {
-
-#ifdef VOREL_SIM_LEGACY
-static void publish(const Status& s) {
-  user_ibsta = s.sta;
-  user_iberr = s.err;
-  user_ibcntl = s.cnt;
-}
-#else
-static void publish(const Status&) {}
-#endif
 
 Call::Call() : lock_(busMutex()) {}
 
@@ -29,26 +10,6 @@ Call::~Call() {
   bool work = engineHasWork();
   lock_.unlock();
   if (work && !onEngineThread()) pumpEngine();
-}
-
-int finish(int sta, int err, int cnt) {
-  Status& s = bus().status;
-  s.sta = sta;
-  if (sta & ERR) s.err = err;
-  s.cnt = cnt;
-  publish(s);
-  return sta;
-}
-
-int fail(int base, int err, int cnt) { return finish(base | ERR, err, cnt); }
-
-int finishWithValue(int sta, int value) {
-  Status& s = bus().status;
-  s.sta = sta;
-  s.err = value;
-  s.cnt = 0;
-  publish(s);
-  return sta;
 }
 
 bool badHandle(int ud, int& sta) {
@@ -76,11 +37,6 @@ int baseStatus(int ud) {
   return s;
 }
 
-bool badBoard(int board) {
-  if (board == 0 || board == 1) return false;
-  fail(0, board >= 2 && board <= 99 ? ENEB : EDVR);
-  return true;
-}
 
 bool lockedOut(int board, int ud) {
   int owner = bus().boards[board].lockOwner;

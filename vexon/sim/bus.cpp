@@ -39,15 +39,6 @@ std::map<int, int> defaultConfig(bool board) {
   return m;
 }
 
-Bus::Bus() {
-  devices = {
-      {"dmm", 0, 1, 0, &scpiMeter, {}},          {"loop", 0, 2, 0, &loopback, {}},
-      {"seq", 0, 3, 0, &sequenceSource, {}},     {"sec", 0, 4, 0x60, &secondaryOnly, {}},
-      {"faulty", 0, 5, 0, &faultyDevice, {}},
-  };
-  for (auto& d : devices) d.model->powerOn(d.state);
-}
-
 Device* Bus::find(int board, int pad, int sad) {
   for (auto& d : devices)
     if (d.board == board && d.pad == pad && d.sad == sad) return &d;

@@ -30,4 +30,21 @@ uint8_t defaultSerialPoll(DeviceState& s) {
 
 void defaultPowerOn(DeviceState&) {}
 
+namespace {
+struct Model {
+  const char* name;
+  const Instrument* instrument;
+};
+const Model kModels[] = {
+    {"meter", &scpiMeter},         {"loopback", &loopback},  {"sequence", &sequenceSource},
+    {"secondary", &secondaryOnly}, {"faulty", &faultyDevice},
+};
+}  // namespace
+
+const Instrument* findModel(const std::string& name) {
+  for (const Model& m : kModels)
+    if (name == m.name) return m.instrument;
+  return nullptr;
+}
+
 }  // namespace vorel::sim

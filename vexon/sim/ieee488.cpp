@@ -21,7 +21,6 @@ int status(int board) { return bus().boardStatus(board); }
 
 // The checks every routine starts with; false after the failure is reported.
 bool ready(int board, bool argsOk) {
-  if (badBoard(board)) return false;
   if (!argsOk) return fail(status(board), EARG), false;
   if (lockedOut(board, -1)) return fail(status(board), ELCK), false;
   if (!bus().boards[board].cic) return fail(status(board), ECIC), false;
@@ -81,9 +80,10 @@ bool bufferOk(const void* buf, int count) { return (buf || !count) && count >= 0
 
 }  // namespace
 
-SIM_API void SendIFC(int board) {
+namespace vorel::sim {
+
+void SendIFC(int board) {
   Call call;
-  if (badBoard(board)) return;
   Board& b = bus().boards[board];
   if (!b.sc) return void(fail(status(board), ESAC));
   b.cic = b.atn = true;
@@ -92,7 +92,7 @@ SIM_API void SendIFC(int board) {
   done(board);
 }
 
-SIM_API void DevClear(int board, uint16_t address) {
+void DevClear(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   if (address == NOADDR) {
@@ -107,7 +107,7 @@ SIM_API void DevClear(int board, uint16_t address) {
   done(board);
 }
 
-SIM_API void DevClearList(int board, const uint16_t* list) {
+void DevClearList(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (!applyList(board, list, [](Device& d) { d.model->deviceClear(d.state); }))
@@ -115,7 +115,7 @@ SIM_API void DevClearList(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) {
+void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) {
   Call call;
   if (!ready(board, padList && results && limit >= 0)) return;
   int n = 0;
@@ -137,7 +137,7 @@ SIM_API void FindLstn(int board, const uint16_t* padList, uint16_t* results, int
   done(board, n);
 }
 
-SIM_API void AllSpoll(int board, const uint16_t* list, short* results) {
+void AllSpoll(int board, const uint16_t* list, short* results) {
   Call call;
   if (!ready(board, list && results)) return;
   int n = 0;
@@ -153,7 +153,7 @@ SIM_API void AllSpoll(int board, const uint16_t* list, short* results) {
   done(board, n);
 }
 
-SIM_API void ReadStatusByte(int board, uint16_t address, short* result) {
+void ReadStatusByte(int board, uint16_t address, short* result) {
   Call call;
   if (!ready(board, result != nullptr)) return;
   Device* d = deviceAt(board, address);
@@ -162,7 +162,7 @@ SIM_API void ReadStatusByte(int board, uint16_t address, short* result) {
   done(board, 1);
 }
 
-SIM_API void FindRQS(int board, const uint16_t* list, short* result) {
+void FindRQS(int board, const uint16_t* list, short* result) {
   Call call;
   if (!ready(board, list && result)) return;
   int found = -1, idx = 0;
@@ -183,7 +183,7 @@ SIM_API void FindRQS(int board, const uint16_t* list, short* result) {
   done(board, found);
 }
 
-SIM_API void Send(int board, uint16_t address, const void* buf, int count, int eotMode) {
+void Send(int board, uint16_t address, const void* buf, int count, int eotMode) {
   Call call;
   if (!ready(board, bufferOk(buf, count) && eotOk(eotMode))) return;
   Device* d = deviceAt(board, address);
@@ -193,7 +193,7 @@ SIM_API void Send(int board, uint16_t address, const void* buf, int count, int e
   done(board, count + (eotMode == NLend ? 1 : 0));
 }
 
-SIM_API void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode) {
+void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode) {
   Call call;
   if (!ready(board, list && bufferOk(buf, count) && eotOk(eotMode))) return;
   if (list[0] == NOADDR || anyMissing(board, list)) return void(fail(status(board), ENOL));
@@ -204,7 +204,7 @@ SIM_API void SendList(int board, const uint16_t* list, const void* buf, int coun
   done(board, count + (eotMode == NLend ? 1 : 0));
 }
 
-SIM_API void Receive(int board, uint16_t address, void* buf, int count, int termination) {
+void Receive(int board, uint16_t address, void* buf, int count, int termination) {
   Call call;
   if (!ready(board, bufferOk(buf, count) && termination >= 0 && termination <= STOPend)) return;
   Device* d = deviceAt(board, address);
@@ -212,7 +212,7 @@ SIM_API void Receive(int board, uint16_t address, void* buf, int count, int term
   receiveFrom(board, d, buf, count, termination);
 }
 
-SIM_API void SendCmds(int board, const void* buf, int count) {
+void SendCmds(int board, const void* buf, int count) {
   Call call;
   if (!ready(board, bufferOk(buf, count))) return;
   if (!boardHasDevices(board) && count > 0) return void(fail(status(board), EBUS));
@@ -220,7 +220,7 @@ SIM_API void SendCmds(int board, const void* buf, int count) {
   done(board, count);
 }
 
-SIM_API void SendSetup(int board, const uint16_t* list) {
+void SendSetup(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (list[0] == NOADDR || anyMissing(board, list)) return void(fail(status(board), ENOL));
@@ -228,7 +228,7 @@ SIM_API void SendSetup(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void SendDataBytes(int board, const void* buf, int count, int eotMode) {
+void SendDataBytes(int board, const void* buf, int count, int eotMode) {
   Call call;
   if (!ready(board, bufferOk(buf, count) && eotOk(eotMode))) return;
   Board& b = bus().boards[board];
@@ -239,7 +239,7 @@ SIM_API void SendDataBytes(int board, const void* buf, int count, int eotMode) {
 }
 
 // The device talks, the board listens.
-SIM_API void ReceiveSetup(int board, uint16_t address) {
+void ReceiveSetup(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   unaddress(board);
@@ -250,7 +250,7 @@ SIM_API void ReceiveSetup(int board, uint16_t address) {
   done(board);
 }
 
-SIM_API void RcvRespMsg(int board, void* buf, int count, int termination) {
+void RcvRespMsg(int board, void* buf, int count, int termination) {
   Call call;
   if (!ready(board, bufferOk(buf, count) && termination >= 0 && termination <= STOPend)) return;
   Board& b = bus().boards[board];
@@ -258,7 +258,7 @@ SIM_API void RcvRespMsg(int board, void* buf, int count, int termination) {
   receiveFrom(board, b.talker >= 0 ? &bus().devices[b.talker] : nullptr, buf, count, termination);
 }
 
-SIM_API void Trigger(int board, uint16_t address) {
+void Trigger(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   Device* d = deviceAt(board, address);
@@ -267,7 +267,7 @@ SIM_API void Trigger(int board, uint16_t address) {
   done(board);
 }
 
-SIM_API void TriggerList(int board, const uint16_t* list) {
+void TriggerList(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (anyMissing(board, list)) return void(fail(status(board), ENOL));
@@ -280,7 +280,7 @@ SIM_API void TriggerList(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void EnableRemote(int board, const uint16_t* list) {
+void EnableRemote(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (!bus().boards[board].sc) return void(fail(status(board), ESAC));
@@ -291,7 +291,7 @@ SIM_API void EnableRemote(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void EnableLocal(int board, const uint16_t* list) {
+void EnableLocal(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (list[0] == NOADDR) {
@@ -306,7 +306,7 @@ SIM_API void EnableLocal(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void SendLLO(int board) {
+void SendLLO(int board) {
   Call call;
   if (!ready(board, true)) return;
   const uint8_t llo = 0x11;
@@ -314,7 +314,7 @@ SIM_API void SendLLO(int board) {
   done(board);
 }
 
-SIM_API void SetRWLS(int board, const uint16_t* list) {
+void SetRWLS(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (!bus().boards[board].sc) return void(fail(status(board), ESAC));
@@ -324,17 +324,15 @@ SIM_API void SetRWLS(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void TestSRQ(int board, short* result) {
+void TestSRQ(int board, short* result) {
   Call call;
-  if (badBoard(board)) return;
   if (!result) return void(fail(status(board), EARG));
   put(result, (status(board) & SRQI) ? 1 : 0);
   done(board);
 }
 
-SIM_API void WaitSRQ(int board, short* result) {
+void WaitSRQ(int board, short* result) {
   Call call;
-  if (badBoard(board)) return;
   if (!result) return void(fail(status(board), EARG));
   // Nothing changes while the program waits: SRQ is asserted now, or the wait times out.
   int s = status(board);
@@ -343,7 +341,7 @@ SIM_API void WaitSRQ(int board, short* result) {
   finish(s | CMPL | (asserted ? 0 : TIMO), 0, 0);
 }
 
-SIM_API void TestSys(int board, const uint16_t* list, short* results) {
+void TestSys(int board, const uint16_t* list, short* results) {
   Call call;
   if (!ready(board, list && results)) return;
   if (anyMissing(board, list)) return void(fail(status(board), ENOL));
@@ -361,7 +359,7 @@ SIM_API void TestSys(int board, const uint16_t* list, short* results) {
   done(board, failures);
 }
 
-SIM_API void ResetSys(int board, const uint16_t* list) {
+void ResetSys(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (!bus().boards[board].sc) return void(fail(status(board), ESAC));
@@ -377,7 +375,7 @@ SIM_API void ResetSys(int board, const uint16_t* list) {
   done(board);
 }
 
-SIM_API void PPoll(int board, short* result) {
+void PPoll(int board, short* result) {
   Call call;
   if (!ready(board, result != nullptr)) return;
   put(result, parallelPoll(board));
@@ -386,7 +384,7 @@ SIM_API void PPoll(int board, short* result) {
 
 // Configures a device to answer a parallel poll on dataLine (1..8) when its
 // individual status equals lineSense.
-SIM_API void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
+void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
   Call call;
   if (!ready(board, dataLine >= 1 && dataLine <= 8 && (lineSense == 0 || lineSense == 1))) return;
   Device* d = deviceAt(board, address);
@@ -395,7 +393,7 @@ SIM_API void PPollConfig(int board, uint16_t address, int dataLine, int lineSens
   done(board);
 }
 
-SIM_API void PPollUnconfig(int board, const uint16_t* list) {
+void PPollUnconfig(int board, const uint16_t* list) {
   Call call;
   if (!ready(board, list != nullptr)) return;
   if (!applyList(board, list, [](Device& d) { d.ppe = 0; })) return void(fail(status(board), ENOL));
@@ -404,7 +402,7 @@ SIM_API void PPollUnconfig(int board, const uint16_t* list) {
 
 // Control goes to the device; the board stays a listener, cleared and
 // triggered by its new controller (DCAS, DTAS) until IFC takes control back.
-SIM_API void PassControl(int board, uint16_t address) {
+void PassControl(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   Device* d = deviceAt(board, address);
@@ -414,3 +412,5 @@ SIM_API void PassControl(int board, uint16_t address) {
   runCommands(board, &tct, 1);
   done(board);
 }
+
+}  // namespace vorel::sim

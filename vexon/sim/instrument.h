@@ -42,6 +42,9 @@ void defaultPowerOn(DeviceState&);
 
 extern const Instrument scpiMeter, loopback, sequenceSource, secondaryOnly, faultyDevice;
 
+// The built-in model of a definition's `model` value, or null.
+const Instrument* findModel(const std::string& name);
+
 }  // namespace vorel::sim
 
 namespace vorel::sim {

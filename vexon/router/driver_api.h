@@ -1,7 +1,7 @@
-// The simulated driver's C API, declared from the driver interface's own list,
+// The driver's C API, declared from the driver interface's own list,
 // for code that calls the library directly (its tests, the fuzzer).
 #pragma once
-#include "../src/driver/gpib.h"
+#include "../../src/driver/gpib.h"
 
 extern "C" {
 #define VOREL_DECLARE_ENTRY(name, ret, params) ret name params;

@@ -5,11 +5,25 @@
 #include <cstring>
 #include <mutex>
 
+#include "../router/backend.h"
+#include "../router/status.h"
 #include "bus.h"
 
-#define SIM_API extern "C" __attribute__((visibility("default")))
-
 namespace vorel::sim {
+
+// The calls of the back-end interface (backend.cpp hands them to the router).
+// The router has checked the handle or the board index before any of them.
+bool openBoard(const vexon::BoardSettings& settings);
+void closeBoard(int board);
+int openBoardHandle(int ud, int board);
+int openDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
+int ibonl(int ud, int v);
+#define VOREL_SIM_HANDLE_CALL(name, params, args) int name params;
+#define VOREL_SIM_ROUTINE(name, params, args) void name params;
+VEXON_HANDLE_CALLS(VOREL_SIM_HANDLE_CALL)
+VEXON_BOARD_ROUTINES(VOREL_SIM_ROUTINE)
+#undef VOREL_SIM_HANDLE_CALL
+#undef VOREL_SIM_ROUTINE
 
 // Holds the bus for one call; on release the asynchronous engine gets a turn
 // to move transfers and deliver notifications before the call returns.
@@ -32,19 +46,21 @@ void put(T* out, V value) {
   std::memcpy(out, &v, sizeof v);
 }
 
-// Sets ibsta, iberr (only with ERR) and ibcntl; returns ibsta.
-int finish(int sta, int err, int cnt);
-int fail(int base, int err, int cnt = 0);
+// The router's status words: sets ibsta, iberr (only with ERR) and ibcntl;
+// returns ibsta.
+inline int finish(int sta, int err, int cnt) { return vexon::Finish(sta, err, cnt); }
+inline int fail(int base, int err, int cnt = 0) { return vexon::Fail(base, err, cnt); }
 // ERR clear, but iberr carries a value (the previous setting).
-int finishWithValue(int sta, int value);
+inline int finishWithValue(int sta, int value) { return vexon::FinishWithValue(sta, value); }
 
 // The handle check every handle call starts with: EHDL outside the table,
 // EDVR for a handle that is not open. 0 when the handle is good.
 bool badHandle(int ud, int& sta);
 // The status a call on this handle reports before its own bits.
 int baseStatus(int ud);
-// Board index checks of the 488.2 routines: EDVR, or ENEB for 2..99.
-bool badBoard(int board);
+// Puts a board on the simulated bus with its instruments; nothing when it is
+// there already. Needs the bus held.
+void placeBoard(const vexon::BoardSettings& settings);
 // ELCK when another handle holds the board's lock (ud -1: a 488.2 routine).
 bool lockedOut(int board, int ud);
 // The injected fault of IbeDebugMode, taken once.

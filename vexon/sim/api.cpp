@@ -11,29 +11,22 @@
 
 using namespace vorel::sim;
 
-#ifndef VOREL_SIM_LEGACY
-SIM_API int Ibsta(void) { std::lock_guard l(busMutex()); return bus().status.sta; }
-SIM_API int Iberr(void) { std::lock_guard l(busMutex()); return bus().status.err; }
-SIM_API int Ibcnt(void) { std::lock_guard l(busMutex()); return bus().status.cnt; }
-#endif
-
 namespace {
 
-int newHandle(bool isBoard, int board) {
+// Takes handle ud, which the router picked, for a board or a device on board.
+void placeHandle(int ud, bool isBoard, int board) {
   Bus& b = bus();
   Handle h;
   h.used = true;
   h.isBoard = isBoard;
   h.board = board;
   h.config = defaultConfig(isBoard);
-  for (size_t i = 0; i < b.handles.size(); ++i)
-    if (!b.handles[i].used) {
-      b.handles[i] = h;
-      return static_cast<int>(i);
-    }
-  if (static_cast<int>(b.handles.size()) >= kMaxHandles) return -1;
-  b.handles.push_back(h);
-  return static_cast<int>(b.handles.size() - 1);
+  if (isBoard) {
+    h.config[IbcPAD] = b.boards[board].pad;
+    h.config[IbcSC] = b.boards[board].sc ? 1 : 0;
+  }
+  if (b.handles.size() <= static_cast<size_t>(ud)) b.handles.resize(ud + 1);
+  b.handles[ud] = h;
 }
 
 Handle& handle(int ud) { return bus().handles[ud]; }
@@ -182,55 +175,33 @@ int setOption(int ud, int option, int value) {
 
 }  // namespace
 
+namespace vorel::sim {
+
 #define HANDLE_CALL(ud)                      \
   Call call_;                                \
   if (int sta_ = 0; badHandle(ud, sta_)) return sta_
 
-SIM_API int ibfindA(const char* name) {
+int openBoardHandle(int ud, int board) {
   Call call;
-  if (!name) return fail(0, EARG), -1;
-  std::string n(name);
-  for (auto& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  int index = -1;
-  char rest = 0;
-  if (std::sscanf(n.c_str(), "gpib%d%c", &index, &rest) == 1 && n.size() <= 6 && index >= 0) {
-    if (index > 1) return fail(0, ENEB), -1;
-    int ud = newHandle(true, index);
-    if (ud < 0) return fail(0, EDVR), -1;
-    finish(bus().boardStatus(index) | CMPL, 0, 0);
-    return ud;
-  }
-  for (auto& d : bus().devices)
-    if (n == d.name) {
-      int ud = newHandle(false, d.board);
-      if (ud < 0) return fail(0, EDVR), -1;
-      handle(ud).config[IbcPAD] = d.pad;
-      handle(ud).config[IbcSAD] = d.sad;
-      finish(baseStatus(ud) | CMPL, 0, 0);
-      return ud;
-    }
-  fail(0, EDVR);
-  return -1;
+  placeHandle(ud, true, board);
+  return finish(bus().boardStatus(board) | CMPL, 0, 0);
 }
 
-SIM_API int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
+int openDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
   Call call;
-  if (badBoard(board)) return -1;
   if (!validAddr(pad, sad) || tmo < 0 || tmo > 17 || eot < 0 || eot > 1 || eos < 0 || eos > 0x1FFF)
-    return fail(0, EARG), -1;
-  int ud = newHandle(false, board);
-  if (ud < 0) return fail(0, EDVR), -1;
+    return fail(0, EARG);
+  placeHandle(ud, false, board);
   auto& c = handle(ud).config;
   c[IbcPAD] = pad;
   c[IbcSAD] = sad;
   c[IbcTMO] = tmo;
   c[IbcEOT] = eot;
   setOption(ud, IbcEOS, eos);
-  finish(baseStatus(ud) | CMPL, 0, 0);
-  return ud;
+  return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibonl(int ud, int v) {
+int ibonl(int ud, int v) {
   HANDLE_CALL(ud);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
@@ -250,7 +221,7 @@ SIM_API int ibonl(int ud, int v) {
   return finish(s | CMPL, 0, 0);
 }
 
-SIM_API int ibask(int ud, int option, int* value) {
+int ibask(int ud, int option, int* value) {
   HANDLE_CALL(ud);
   const OptionInfo* o = optionInfo(option);
   if (!value || !o) return fail(baseStatus(ud), EARG);
@@ -260,7 +231,7 @@ SIM_API int ibask(int ud, int option, int* value) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibconfig(int ud, int option, int value) {
+int ibconfig(int ud, int option, int value) {
   HANDLE_CALL(ud);
   const OptionInfo* o = optionInfo(option);
   if (!o) return fail(baseStatus(ud), EARG);
@@ -272,26 +243,26 @@ SIM_API int ibconfig(int ud, int option, int value) {
   return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
-SIM_API int ibeos(int ud, int v) {
+int ibeos(int ud, int v) {
   HANDLE_CALL(ud);
   if (v < 0 || v > 0x1FFF) return fail(baseStatus(ud), EARG);
   int prev = setOption(ud, IbcEOS, v);
   return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
-SIM_API int ibwrt(int ud, const void* buf, int count) {
+int ibwrt(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
   return deviceWrite(ud, buf, count);
 }
 
-SIM_API int ibrd(int ud, void* buf, int count) {
+int ibrd(int ud, void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; readRefused(ud, buf, count, sta)) return sta;
   return deviceRead(ud, buf, count);
 }
 
-SIM_API int ibcmd(int ud, const void* buf, int count) {
+int ibcmd(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; commandRefused(ud, buf, count, sta)) return sta;
   boardOf(ud).atn = true;
@@ -301,7 +272,7 @@ SIM_API int ibcmd(int ud, const void* buf, int count) {
 
 // The asynchronous forms check like their synchronous ones, then leave the
 // transfer to the engine; the call itself returns without CMPL.
-SIM_API int ibwrta(int ud, const void* buf, int count) {
+int ibwrta(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
   if (!handle(ud).isBoard) addressToListen(handle(ud).board, *deviceOf(ud));
@@ -309,7 +280,7 @@ SIM_API int ibwrta(int ud, const void* buf, int count) {
   return finish(baseStatus(ud), 0, 0);
 }
 
-SIM_API int ibrda(int ud, void* buf, int count) {
+int ibrda(int ud, void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; readRefused(ud, buf, count, sta)) return sta;
   if (!handle(ud).isBoard)
@@ -318,7 +289,7 @@ SIM_API int ibrda(int ud, void* buf, int count) {
   return finish(baseStatus(ud), 0, 0);
 }
 
-SIM_API int ibcmda(int ud, const void* buf, int count) {
+int ibcmda(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; commandRefused(ud, buf, count, sta)) return sta;
   boardOf(ud).atn = true;
@@ -326,7 +297,7 @@ SIM_API int ibcmda(int ud, const void* buf, int count) {
   return finish(baseStatus(ud), 0, 0);
 }
 
-SIM_API int ibwait(int ud, int mask) {
+int ibwait(int ud, int mask) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
   if (mask & ~conditions(h)) return fail(baseStatus(ud), EARG);
@@ -341,15 +312,15 @@ SIM_API int ibwait(int ud, int mask) {
   int s = handleStatus(ud);
   if (mask == 0 || (s & mask & ~TIMO)) {
     bool done = h.io == Io::Done;
-    int err = h.ioErr, cnt = done ? h.ioCnt : bus().status.cnt;
+    int err = h.ioErr, cnt = done ? h.ioCnt : vexon::LastCount();
     if (done && (mask & CMPL)) abortTransfer(ud);
     return finish(s, err, cnt);
   }
   // Nothing can change while the program waits: the wait times out.
-  return finish((s & ~ERR) | TIMO, 0, bus().status.cnt);
+  return finish((s & ~ERR) | TIMO, 0, vexon::LastCount());
 }
 
-SIM_API int ibstop(int ud) {
+int ibstop(int ud) {
   HANDLE_CALL(ud);
   bool running = handle(ud).io == Io::Running;
   abortTransfer(ud);
@@ -357,7 +328,7 @@ SIM_API int ibstop(int ud) {
   return running ? fail(s, EABO) : finish(s, 0, 0);
 }
 
-SIM_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
+int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
   if ((mask & ~conditions(h)) || (mask && !cb)) return fail(baseStatus(ud), EARG);
@@ -368,7 +339,7 @@ SIM_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
   return finish(s, 0, h.io == Io::Done ? h.ioCnt : 0);
 }
 
-SIM_API int ibclr(int ud) {
+int ibclr(int ud) {
   HANDLE_CALL(ud);
   int sta = 0;
   Device* d = calledDevice(ud, sta, ENOL);
@@ -378,7 +349,7 @@ SIM_API int ibclr(int ud) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibtrg(int ud) {
+int ibtrg(int ud) {
   HANDLE_CALL(ud);
   int sta = 0;
   Device* d = calledDevice(ud, sta, ENOL);
@@ -387,7 +358,7 @@ SIM_API int ibtrg(int ud) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibrsp(int ud, char* spr) {
+int ibrsp(int ud, char* spr) {
   HANDLE_CALL(ud);
   if (!spr) return fail(baseStatus(ud), EARG);
   int sta = 0;
@@ -397,7 +368,7 @@ SIM_API int ibrsp(int ud, char* spr) {
   return finish(baseStatus(ud) | CMPL, 0, 1);
 }
 
-SIM_API int ibloc(int ud) {
+int ibloc(int ud) {
   HANDLE_CALL(ud);
   if (!handle(ud).isBoard) {
     if (lockedOut(handle(ud).board, ud)) return fail(baseStatus(ud), ELCK);
@@ -406,7 +377,7 @@ SIM_API int ibloc(int ud) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibsic(int ud) {
+int ibsic(int ud) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
   if (!h.isBoard) return fail(baseStatus(ud), EARG);
@@ -420,7 +391,7 @@ SIM_API int ibsic(int ud) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibgts(int ud, int v) {
+int ibgts(int ud, int v) {
   HANDLE_CALL(ud);
   if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
@@ -429,7 +400,7 @@ SIM_API int ibgts(int ud, int v) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibcac(int ud, int v) {
+int ibcac(int ud, int v) {
   HANDLE_CALL(ud);
   if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
@@ -438,7 +409,7 @@ SIM_API int ibcac(int ud, int v) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibpct(int ud) {
+int ibpct(int ud) {
   HANDLE_CALL(ud);
   int sta = 0;
   Device* d = calledDevice(ud, sta, ENOL);
@@ -449,7 +420,7 @@ SIM_API int ibpct(int ud) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibppc(int ud, int v) {
+int ibppc(int ud, int v) {
   HANDLE_CALL(ud);
   if (v != 0 && (v < 0x60 || v > 0x7F)) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
@@ -462,7 +433,7 @@ SIM_API int ibppc(int ud, int v) {
   return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
-SIM_API int ibrpp(int ud, char* ppr) {
+int ibrpp(int ud, char* ppr) {
   HANDLE_CALL(ud);
   if (!ppr) return fail(baseStatus(ud), EARG);
   if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
@@ -470,7 +441,7 @@ SIM_API int ibrpp(int ud, char* ppr) {
   return finish(baseStatus(ud) | CMPL, 0, 1);
 }
 
-SIM_API int iblines(int ud, short* lines) {
+int iblines(int ud, short* lines) {
   HANDLE_CALL(ud);
   if (!lines) return fail(baseStatus(ud), EARG);
   int board = handle(ud).board;
@@ -482,7 +453,7 @@ SIM_API int iblines(int ud, short* lines) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int ibln(int ud, int pad, int sad, short* listen) {
+int ibln(int ud, int pad, int sad, short* listen) {
   HANDLE_CALL(ud);
   bool anySad = sad == 0xFFFF || sad == -1;
   if (!listen || pad < 0 || pad > 30 || !(sad == 0 || anySad || (sad >= 0x60 && sad <= 0x7E)))
@@ -499,7 +470,7 @@ SIM_API int ibln(int ud, int pad, int sad, short* listen) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-SIM_API int iblck(int ud, int v, int, void*) {
+int iblck(int ud, int v, int, void*) {
   HANDLE_CALL(ud);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
   Board& b = boardOf(ud);
@@ -525,7 +496,7 @@ static std::string filePath(const char* name) {
 // is cut off at this size as a timeout.
 constexpr int kFileReadLimit = 16 << 20;
 
-SIM_API int ibrdfA(int ud, const char* fileName) {
+int ibrdfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
@@ -540,14 +511,14 @@ SIM_API int ibrdfA(int ud, const char* fileName) {
       break;
     }
     sta = deviceRead(ud, chunk.data(), want);
-    int n = bus().status.cnt;
+    int n = vexon::LastCount();
     if (n > 0 && std::fwrite(chunk.data(), 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
       sta = fail(baseStatus(ud), EFSO, total);
       break;
     }
     total += n;
     if (sta & (ERR | END)) {
-      sta = finish(sta, bus().status.err, total);
+      sta = finish(sta, vexon::LastError(), total);
       break;
     }
     if (bus().cfg(ud, IbcEOSrd) && n > 0 && chunk[n - 1] == bus().cfg(ud, IbcEOSchar)) {
@@ -559,7 +530,7 @@ SIM_API int ibrdfA(int ud, const char* fileName) {
   return sta;
 }
 
-SIM_API int ibwrtfA(int ud, const char* fileName) {
+int ibwrtfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   std::FILE* f = std::fopen(filePath(fileName).c_str(), "rb");
@@ -575,3 +546,5 @@ SIM_API int ibwrtfA(int ud, const char* fileName) {
   if (int sta = 0; writeRefused(ud, data.data(), count, sta)) return sta;
   return deviceWrite(ud, data.data(), count);
 }
+
+}  // namespace vorel::sim

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../router/router.h"
 #include "calls.h"
 
 using namespace vorel::sim;
@@ -30,9 +31,17 @@ bool injectable(int code) {
   return code == EDMA || code == EBUS || code == ESTB || code == ESRQ || code == EPWR;
 }
 
+// A board of the loaded bus (whatever its back end), or null.
+const vexon::BoardSettings* configuredBoard(int index) {
+  const vexon::BusConfig* bus = vexon::LoadedBus();
+  return bus ? bus->board(index) : nullptr;
+}
+
 }  // namespace
 
-SIM_API int ibexpert(int ud, int option, void* in, void* out) {
+namespace vorel::sim {
+
+int ibexpert(int ud, int option, void* in, void* out) {
   Call call;
   if (int sta = 0; badHandle(ud, sta)) return sta;
   Handle& h = bus().handles[ud];
@@ -78,15 +87,20 @@ SIM_API int ibexpert(int ud, int option, void* in, void* out) {
       break;
     case IbeInterfaceIsConfigured:
       std::memset(out, 0, 400);
-      putWord(out, 1);
-      putWord(static_cast<char*>(out) + 4, 1);
+      for (int i = 0; i < vexon::kMaxBoards; ++i)
+        if (configuredBoard(i)) putWord(static_cast<char*>(out) + 4 * i, 1);
       break;
     case IbeInterfaceDescription: {
       int index = word(in, 0);
       if (index < 0 || index > 99) return fail(base, EARG);
-      if (index > 1) return fail(base, ENEB);
+      const vexon::BoardSettings* board = configuredBoard(index);
+      if (!board) return fail(base, ENEB);
       char text[kDescriptionSize];
-      std::snprintf(text, sizeof text, "Simulated GPIB controller gpib%d (vexon)", index);
+      if (board->backend == "sim")
+        std::snprintf(text, sizeof text, "Simulated GPIB controller gpib%d (vexon)", index);
+      else
+        std::snprintf(text, sizeof text, "GPIB controller gpib%d (vexon, %s)", index,
+                      board->backend.c_str());
       putString(out, kDescriptionSize, text);
       break;
     }
@@ -100,8 +114,11 @@ SIM_API int ibexpert(int ud, int option, void* in, void* out) {
       if (h.isBoard) return fail(base, ECAP);
       int index = word(in, 0);
       if (index < 0 || index > 99) return fail(base, EARG);
-      if (index > 1) return fail(base, ENEB);
+      // A device moves only between boards of the simulated bus.
+      const vexon::BoardSettings* target = configuredBoard(index);
+      if (!target || target->backend != "sim") return fail(base, ENEB);
       if (h.io != Io::Idle) return fail(base, EOIP);
+      placeBoard(*target);
       int previous = h.board;
       h.board = index;
       return finishWithValue(baseStatus(ud) | CMPL, previous);
@@ -109,3 +126,5 @@ SIM_API int ibexpert(int ud, int option, void* in, void* out) {
   }
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
+
+}  // namespace vorel::sim

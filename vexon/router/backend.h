@@ -1,0 +1,48 @@
+// The interface between the router and a back end: one struct of operations.
+// A back end fills what it can do; CompleteBackend() fills the rest with the
+// shared defaults, which fail with ERR and ECAP.
+#pragma once
+#include <cstdint>
+
+#include "../../src/driver/gpib.h"
+#include "bus_config.h"
+#include "call_list.h"
+
+namespace vexon {
+
+struct Backend {
+  const char* name = nullptr;
+
+  // The first call for a board opens it. False after the failure is reported
+  // (ERR, EDVR, ibcntl the system error code; a line on stderr); the router
+  // asks again on the next call for the board. Default: succeeds.
+  bool (*openBoard)(const BoardSettings& settings) = nullptr;
+  // The router is done with the board: its handles are gone. Default: nothing.
+  void (*closeBoard)(int board) = nullptr;
+
+  // Open a handle: the router has picked the number ud, free in every back
+  // end, and frees it again when the result has ERR. Both return ibsta.
+  int (*openBoardHandle)(int ud, int board) = nullptr;
+  int (*openDevice)(int ud, int board, int pad, int sad, int tmo, int eot, int eos) = nullptr;
+  // Optional: a name of the back end's own (not in the bus file) opened as
+  // handle ud. Returns ibsta; ERR when the back end does not know the name.
+  int (*find)(int ud, int board, const char* name) = nullptr;
+  // Closes (v 0) or resets (v 1) a handle; the router frees it after a
+  // close without ERR. Default: succeeds.
+  int (*ibonl)(int ud, int v) = nullptr;
+
+#define VEXON_HANDLE_MEMBER(name, params, args) int(*name) params = nullptr;
+#define VEXON_ROUTINE_MEMBER(name, params, args) void(*name) params = nullptr;
+  VEXON_HANDLE_CALLS(VEXON_HANDLE_MEMBER)
+  VEXON_BOARD_ROUTINES(VEXON_ROUTINE_MEMBER)
+#undef VEXON_HANDLE_MEMBER
+#undef VEXON_ROUTINE_MEMBER
+};
+
+// The same operations with every empty one filled by its default.
+Backend CompleteBackend(Backend b);
+
+// The back ends this build knows, by name; null for an unknown name.
+const Backend* FindBackend(const char* name);
+
+}  // namespace vexon

@@ -1,0 +1,103 @@
+// The exported entry points. A handle call goes to the back end of its
+// handle, a 488.2 routine to the back end of its board; ibfind, ibdev and
+// ibonl also keep the handle table. Nothing thrown leaves a back end.
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "router.h"
+#include "status.h"
+
+#define VEXON_API extern "C" __attribute__((visibility("default")))
+
+using namespace vexon;
+
+namespace {
+
+// Opens a handle in backend with open(ud); returns the handle or -1.
+template <class Open>
+int OpenHandle(const Backend* backend, Open open) {
+  int ud = ReserveHandle();
+  if (ud < 0) return Fail(0, EDVR), -1;
+  int sta = open(ud);
+  SettleHandle(ud, backend, sta);
+  return (sta & ERR) ? -1 : ud;
+}
+
+// "gpibN" (any case) names board N.
+bool BoardName(const std::string& n, int& index) {
+  char rest = 0;
+  return std::sscanf(n.c_str(), "gpib%d%c", &index, &rest) == 1 && n.size() <= 6 && index >= 0;
+}
+
+int FindName(const char* name) {
+  const BusConfig* bus = LoadedBus();
+  if (!bus) return -1;
+  if (!name) return Fail(0, EARG), -1;
+  std::string n(name);
+  for (auto& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (int index = 0; BoardName(n, index)) {
+    const Backend* b = BackendOfBoard(index);
+    if (!b) return -1;
+    return OpenHandle(b, [&](int ud) { return b->openBoardHandle(ud, index); });
+  }
+  if (const NamedDevice* d = bus->name(n)) {
+    const Backend* b = BackendOfBoard(d->board);
+    if (!b) return -1;
+    return OpenHandle(b, [&](int ud) {
+      return b->openDevice(ud, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
+    });
+  }
+  // Back ends with names of their own are asked in board order.
+  for (const BoardSettings& s : bus->boards) {
+    const Backend* known = FindBackend(s.backend.c_str());
+    if (!known || !known->find) continue;
+    const Backend* b = BackendOfBoard(s.index);
+    if (!b) return -1;
+    int ud = OpenHandle(b, [&](int u) { return b->find(u, s.index, name); });
+    if (ud >= 0) return ud;
+  }
+  Fail(0, EDVR);
+  return -1;
+}
+
+}  // namespace
+
+VEXON_API int ibfindA(const char* name) {
+  try {
+    return FindName(name);
+  } catch (...) {
+    return Fail(0, EDVR), -1;
+  }
+}
+
+VEXON_API int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
+  const Backend* b = BackendOfBoard(board);
+  if (!b) return -1;
+  return OpenHandle(b, [&](int ud) { return b->openDevice(ud, board, pad, sad, tmo, eot, eos); });
+}
+
+VEXON_API int ibonl(int ud, int v) {
+  const Backend* b = BackendOfHandle(ud);
+  if (!b) [[unlikely]]
+    return RefuseHandle(ud);
+  int sta = b->ibonl(ud, v);
+  if (v == 0 && !(sta & ERR)) FreeHandle(ud);
+  return sta;
+}
+
+#define VEXON_HANDLE_ENTRY(name, params, args) \
+  VEXON_API int name params {                  \
+    const Backend* b = BackendOfHandle(ud);    \
+    if (!b) [[unlikely]]                       \
+      return RefuseHandle(ud);                 \
+    return b->name args;                       \
+  }
+VEXON_HANDLE_CALLS(VEXON_HANDLE_ENTRY)
+
+#define VEXON_ROUTINE_ENTRY(name, params, args)                  \
+  VEXON_API void name params {                                   \
+    if (const Backend* b = BackendOfBoard(board)) [[likely]]     \
+      b->name args;                                              \
+  }
+VEXON_BOARD_ROUTINES(VEXON_ROUTINE_ENTRY)

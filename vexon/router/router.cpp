@@ -1,0 +1,100 @@
+// The router's tables: the loaded bus, the boards opened on it and the handle
+// table. Lookups on the path of every call are atomic loads; opening a board
+// or a handle and loading the bus hold the router's lock.
+#include "router.h"
+
+#include <memory>
+#include <mutex>
+
+#include "bus_loader.h"
+#include "status.h"
+
+namespace vexon {
+
+std::atomic<const Backend*> handleBackends[kMaxHandles];
+std::atomic<const Backend*> boardBackends[kMaxBoards];
+
+namespace {
+
+std::mutex& RouterMutex() {
+  static std::mutex m;
+  return m;
+}
+
+// Written once under the router's lock, then only read.
+std::atomic<const BusConfig*> loadedBus{nullptr};
+bool reserved[kMaxHandles];  // under the router's lock
+
+}  // namespace
+
+const BusConfig* LoadedBus() {
+  if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
+  std::lock_guard l(RouterMutex());
+  if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
+  auto bus = std::make_unique<BusConfig>();
+  if (!LoadBus(*bus)) return nullptr;
+  loadedBus.store(bus.release(), std::memory_order_release);
+  return loadedBus.load(std::memory_order_relaxed);
+}
+
+void UseBus(const BusConfig& bus) {
+  std::lock_guard l(RouterMutex());
+  loadedBus.store(new BusConfig(bus), std::memory_order_release);  // kept for the process
+}
+
+int RefuseHandle(int ud) {
+  if (!LoadedBus()) return LastStatus();
+  return Fail(0, ud < 0 || ud >= kMaxHandles ? EHDL : EDVR);
+}
+
+const Backend* BoardBackend(int board) {
+  const BusConfig* bus = LoadedBus();
+  if (!bus) return nullptr;
+  const BoardSettings* settings = bus->board(board);
+  if (!settings) {
+    Fail(0, board >= 0 && board <= 99 ? ENEB : EDVR);
+    return nullptr;
+  }
+  std::lock_guard l(RouterMutex());
+  if (const Backend* b = boardBackends[board].load(std::memory_order_acquire)) return b;
+  const Backend* backend = FindBackend(settings->backend.c_str());
+  if (!backend) {  // the loader lets no unknown name through
+    Fail(0, EDVR);
+    return nullptr;
+  }
+  if (!backend->openBoard(*settings)) return nullptr;
+  boardBackends[board].store(backend, std::memory_order_release);
+  return backend;
+}
+
+int ReserveHandle() {
+  std::lock_guard l(RouterMutex());
+  for (int ud = 0; ud < kMaxHandles; ++ud)
+    if (!reserved[ud]) {
+      reserved[ud] = true;
+      return ud;
+    }
+  return -1;
+}
+
+void SettleHandle(int ud, const Backend* backend, int sta) {
+  if (sta & ERR) return FreeHandle(ud);
+  handleBackends[ud].store(backend, std::memory_order_release);
+}
+
+void FreeHandle(int ud) {
+  std::lock_guard l(RouterMutex());
+  handleBackends[ud].store(nullptr, std::memory_order_release);
+  reserved[ud] = false;
+}
+
+void ResetRouter() {
+  std::lock_guard l(RouterMutex());
+  for (auto& h : handleBackends) h.store(nullptr, std::memory_order_release);
+  for (bool& r : reserved) r = false;
+  for (int board = 0; board < kMaxBoards; ++board)
+    if (const Backend* b = boardBackends[board].exchange(nullptr)) b->closeBoard(board);
+  ResetStatus();
+}
+
+}  // namespace vexon

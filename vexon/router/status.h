@@ -1,0 +1,21 @@
+// The status words of the last call: ibsta, iberr and ibcntl, shared by every
+// thread as the classic API has them. Back ends leave them here; the router
+// hands them out through Ibsta(), Iberr(), Ibcnt() (or the legacy variables).
+#pragma once
+
+namespace vexon {
+
+// Sets ibsta, iberr (only when sta has ERR) and ibcntl; returns sta.
+int Finish(int sta, int err, int cnt);
+// Finish(base | ERR, err, cnt).
+int Fail(int base, int err, int cnt = 0);
+// Sets ibsta and ibcntl 0 with iberr carrying a value (ERR clear).
+int FinishWithValue(int sta, int value);
+
+int LastStatus();
+int LastError();
+int LastCount();
+// Back to zeros, for a test or fuzzer that starts over.
+void ResetStatus();
+
+}  // namespace vexon

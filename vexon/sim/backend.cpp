@@ -1,0 +1,22 @@
+// The simulated bus as a back end of the router: it has every call.
+#include "calls.h"
+
+namespace vexon {
+
+Backend SimBackend() {
+  namespace sim = vorel::sim;
+  Backend b;
+  b.name = "sim";
+  b.openBoard = &sim::openBoard;
+  b.closeBoard = &sim::closeBoard;
+  b.openBoardHandle = &sim::openBoardHandle;
+  b.openDevice = &sim::openDevice;
+  b.ibonl = &sim::ibonl;
+#define VOREL_SIM_OPERATION(name, params, args) b.name = &sim::name;
+  VEXON_HANDLE_CALLS(VOREL_SIM_OPERATION)
+  VEXON_BOARD_ROUTINES(VOREL_SIM_OPERATION)
+#undef VOREL_SIM_OPERATION
+  return b;
+}
+
+}  // namespace vexon
