@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calls.h"
+#include "files.h"
 
 using namespace vorel::sim;
 
@@ -493,15 +494,16 @@ static std::string filePath(const char* name) {
 }
 
 // ibrdf reads until END (or the EOS byte with EOSrd); a talker that never ends
-// is cut off at this size as a timeout.
+// is cut off at this size as a timeout. ibwrtf sends files up to this size; a
+// longer one (or one that never ends, as /dev/zero) fails with EFSO.
 constexpr int kFileReadLimit = 16 << 20;
 
 int ibrdfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
-  std::FILE* f = std::fopen(filePath(fileName).c_str(), "wb");
-  if (!f) return fail(baseStatus(ud), EFSO);
+  OutputFile f(filePath(fileName));
+  if (!f.isOpen()) return fail(baseStatus(ud), EFSO);
   std::vector<uint8_t> chunk(65536);
   int total = 0, sta = 0;
   for (;;) {
@@ -512,7 +514,7 @@ int ibrdfA(int ud, const char* fileName) {
     }
     sta = deviceRead(ud, chunk.data(), want);
     int n = vexon::LastCount();
-    if (n > 0 && std::fwrite(chunk.data(), 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
+    if (n > 0 && !f.write(chunk.data(), static_cast<size_t>(n))) {
       sta = fail(baseStatus(ud), EFSO, total);
       break;
     }
@@ -526,22 +528,15 @@ int ibrdfA(int ud, const char* fileName) {
       break;
     }
   }
-  if (std::fclose(f) != 0 && !(sta & ERR)) sta = fail(baseStatus(ud), EFSO, total);
+  if (!f.close() && !(sta & ERR)) sta = fail(baseStatus(ud), EFSO, total);
   return sta;
 }
 
 int ibwrtfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
-  std::FILE* f = std::fopen(filePath(fileName).c_str(), "rb");
-  if (!f) return fail(baseStatus(ud), EFSO);
   std::string data;
-  char chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
-  bool readError = std::ferror(f) != 0;
-  std::fclose(f);
-  if (readError || data.size() > static_cast<size_t>(kFileReadLimit)) return fail(baseStatus(ud), EFSO);
+  if (!ReadWholeFile(filePath(fileName), kFileReadLimit, data)) return fail(baseStatus(ud), EFSO);
   int count = static_cast<int>(data.size());
   if (int sta = 0; writeRefused(ud, data.data(), count, sta)) return sta;
   return deviceWrite(ud, data.data(), count);
