@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -43,20 +42,20 @@ bool LoadBusFile(const std::string& path, BusConfig& bus, std::string& message, 
   try {
     std::string text, reason;
     if (!ReadTextFile(path, text, error, reason)) {
-      message = "vexon: " + path + ": cannot read: " + reason;
+      message = path + ": cannot read: " + reason;
       return false;
     }
     error = 0;
     ReadBusFile(text, path, bus);
     return true;
   } catch (const BusFileError& e) {
-    message = "vexon: " + e.file + ":";
+    message = e.file + ":";
     if (e.line > 0) message += std::to_string(e.line) + ":" + std::to_string(e.column) + ":";
     message += " " + e.what;
   } catch (const std::bad_alloc&) {
-    message = "vexon: " + path + ": too large to read";
+    message = path + ": too large to read";
   } catch (const std::exception& e) {
-    message = "vexon: " + path + ": " + e.what();
+    message = path + ": " + e.what();
   }
   return false;
 }
@@ -71,7 +70,7 @@ bool LoadBus(BusConfig& bus) {
     std::string message;
     int error = 0;
     if (LoadBusFile(source.path, bus, message, error)) return true;
-    std::fprintf(stderr, "%s\n", message.c_str());
+    ReportProblem(message);
     Fail(0, EDVR, error);
   } catch (...) {
     Fail(0, EDVR, 0);

@@ -16,7 +16,7 @@ struct BusSource {
 BusSource FindBusSource();
 
 // Reads the bus file at path into bus. False with the message the driver
-// prints ("vexon: ..." without the line end) and the system error code
+// prints (without "vexon: " and the line end) and the system error code
 // (0 when the file was read but is not a valid bus file).
 bool LoadBusFile(const std::string& path, BusConfig& bus, std::string& message, int& error);
 
