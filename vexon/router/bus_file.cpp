@@ -257,7 +257,9 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
 bool ReadTextFile(const std::string& path, std::string& text, int& error, std::string& reason) {
   auto failed = [&](int code) {
     error = code;
-    reason = std::strerror(code);
+    reason = code == EFBIG       ? "larger than " + std::to_string(kMaxBusFileSize >> 20) + " MiB"
+             : code == ETIMEDOUT ? std::string("no end of file within a second")
+                                 : std::strerror(code);
     return false;
   };
   // Without O_NONBLOCK a pipe nobody writes would hold the open.
