@@ -90,7 +90,7 @@ int deviceRead(int ud, void* buf, int count) {
   if (!d) return fail(base | TIMO, EABO);
   int err = 0, cnt = 0;
   int sta = readFrom(*d, static_cast<uint8_t*>(buf), count, b.cfg(ud, IbcEOSrd) != 0,
-                     b.cfg(ud, IbcEOSchar), base, err, cnt);
+                     b.cfg(ud, IbcEOSchar), base, err, cnt, timeoutOf(b.cfg(ud, IbcTMO)));
   if (!h.isBoard) afterDeviceCall(ud);
   return finish(sta, err, cnt);
 }
@@ -309,6 +309,13 @@ int ibwait(int ud, int mask) {
     h.ioErr = EABO;
     h.ioCnt = 0;
   }
+  if (mask & (RQS | SRQI)) {
+    // A response on its way may bring the service request: wait for it in bus time.
+    Device* d = h.isBoard ? nullptr : deviceOf(ud);
+    if (h.isBoard || d)
+      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)),
+              [&] { return (handleStatus(ud) & mask & ~TIMO) != 0; });
+  }
   int s = handleStatus(ud);
   if (mask == 0 || (s & mask & ~TIMO)) {
     bool done = h.io == Io::Done;
@@ -316,7 +323,7 @@ int ibwait(int ud, int mask) {
     if (done && (mask & CMPL)) abortTransfer(ud);
     return finish(s, err, cnt);
   }
-  // Nothing can change while the program waits: the wait times out.
+  // Nothing more can change while the program waits: the wait times out.
   return finish((s & ~ERR) | TIMO, 0, vexon::LastCount());
 }
 
