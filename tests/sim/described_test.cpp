@@ -203,8 +203,8 @@ TEST(DescribedReader, FaultsNameTheirPlace) {
     const char* what;
   } rows[] = {
       {"channels: {}", 1, 1, "channels are not supported yet"},
-      {"foo: 1", 1, 1, "unknown key 'foo' in an instrument definition"},
-      {"eom: {GPIB INSTR: {q: x, z: y}}", 1, 26, "unknown key 'z' in eom"},
+      {"foo: 1", 1, 1, "unknown key 'foo' in an instrument definition (expected eom, error, dialogues, properties, status)"},
+      {"eom: {GPIB INSTR: {q: x, z: y}}", 1, 26, "unknown key 'z' in eom (expected q, r)"},
       {"status: maybe", 1, 9, "status must be on or off"},
       {"dialogues:\n  - {r: x}", 2, 5, "a dialogue needs its query 'q'"},
       {"dialogues: [{q: a, delay: -1}]", 1, 27, "delay must be from 0 to 86400 seconds"},

@@ -38,8 +38,12 @@ void ForKeys(const YAML::Node& map, const char* what, std::initializer_list<cons
     if (!kv.first.IsScalar()) Fail(kv.first, std::string("a key of ") + what + " must be a name");
     const std::string key = kv.first.Scalar();
     bool known = false;
-    for (const char* a : allowed) known = known || key == a;
-    if (!known) Fail(kv.first, "unknown key '" + key + "' in " + what);
+    std::string list;
+    for (const char* a : allowed) {
+      known = known || key == a;
+      list += (list.empty() ? "" : ", ") + std::string(a);
+    }
+    if (!known) Fail(kv.first, "unknown key '" + key + "' in " + what + " (expected " + list + ")");
     f(key, kv.second);
   }
 }
