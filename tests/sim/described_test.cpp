@@ -236,7 +236,7 @@ TEST(DescribedFormat, GetterValuesThroughFmt) {
       {"{:.3f}", 1.5, "1.500"},       {"{:d}", 3LL, "3"},          {"{:.2f}", 3LL, "3.00"},
       {"{}", std::string("x"), "x"},  {"{:+.8E}", 1.0, "+1.00000000E+00"},
       {"V={:.1f}V", 2.0, "V=2.0V"},   {"{:d}", 1.5, nullptr},      {"{:s}", 2LL, nullptr},
-      {"{", 1LL, nullptr},
+      {"{", 1LL, nullptr},            {"{:>9999}", 1LL, nullptr},   {"{:.1000f}", 1.0, nullptr},
   };
   for (const Row& r : rows) {
     std::optional<std::string> s = FormatValue(r.format, r.value);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calls.h"
+#include "described/instance.h"
 
 using namespace vorel::sim;
 
@@ -302,6 +303,14 @@ int ibwait(int ud, int mask) {
   Handle& h = handle(ud);
   if (mask & ~conditions(h)) return fail(baseStatus(ud), EARG);
   if (mask != 0 && h.notifyMask != 0) return fail(baseStatus(ud), EWIP);
+  if (h.io == Io::Running && (mask & CMPL) && !h.isBoard && h.ioKind == IoKind::Read) {
+    // A response on its way ends the read when it comes within the timeout.
+    Device* d = deviceOf(ud);
+    if (d && d->state.described) {
+      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)), [&] { return !d->state.described->output.empty(); });
+      advanceTransfer(ud);
+    }
+  }
   if (h.io == Io::Running && (mask & CMPL)) {
     // Nothing comes from the talker: the transfer's own timeout ends it.
     h.io = Io::Done;

@@ -94,6 +94,8 @@ int parallelPoll(int board);
 // Asynchronous engine.
 void startTransfer(int ud, IoKind kind, void* buf, int count);
 void abortTransfer(int ud);
+// One attempt at a running transfer now, as the engine makes on its turn.
+void advanceTransfer(int ud);
 // Runs pending transfers and due notifications on the library's thread, and
 // waits until they are done.
 void pumpEngine();

@@ -154,6 +154,8 @@ Engine& engine() {
 
 bool onEngineThread() { return engineThread; }
 
+void advanceTransfer(int ud) { advance(ud); }
+
 bool engineHasWork() {
   if (!resetNotices().empty()) return true;
   for (const auto& h : bus().handles)

@@ -56,9 +56,23 @@ ValueType TypeOfField(char letter) {
   return ValueType::Str;
 }
 
+// Widths and precisions beyond three digits are refused: a bus file must not
+// make a response of gigabytes.
+bool SizesBounded(std::string_view format) {
+  bool inField = false;
+  int digits = 0;
+  for (char c : format) {
+    if (c == '{') inField = !inField;  // "{{" is a brace, not a field
+    else if (c == '}') inField = false;
+    digits = inField && std::isdigit(static_cast<unsigned char>(c)) ? digits + 1 : 0;
+    if (digits > 3) return false;
+  }
+  return true;
+}
+
 std::optional<std::string> FormatValue(const std::string& format, const Value& value) {
   Pattern p;
-  if (!SplitPattern(format, p)) return std::nullopt;
+  if (!SplitPattern(format, p) || !SizesBounded(format)) return std::nullopt;
   Value v = value;
   // Python formats an int with a float presentation; fmt needs the double.
   if (const long long* i = std::get_if<long long>(&v); i && IsFloatLetter(p.field))

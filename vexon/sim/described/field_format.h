@@ -27,7 +27,8 @@ bool SplitPattern(std::string_view pattern, Pattern& out);
 ValueType TypeOfField(char letter);
 
 // The format string applied to the value, as Python's str.format would, or
-// nothing when fmt refuses the format for the value.
+// nothing when fmt refuses the format for the value or a width or precision
+// has more than three digits.
 std::optional<std::string> FormatValue(const std::string& format, const Value& value);
 
 // The field text read as the type (white space around it ignored), or nothing
