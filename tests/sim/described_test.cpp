@@ -227,6 +227,20 @@ TEST(DescribedReader, FaultsNameTheirPlace) {
   }
 }
 
+TEST(DescribedReader, StatusValues) {
+  struct Row {
+    const char* yaml;
+    bool on;
+  } rows[] = {{"{}", true}, {"status: on", true}, {"status: off", false}, {"status: false", false},
+              {"status: True", true}, {"status: no", false}};
+  for (const Row& r : rows) {
+    Definition d;
+    DefinitionError e;
+    ASSERT_TRUE(ReadDefinition(YAML::Load(r.yaml), d, e)) << r.yaml;
+    EXPECT_EQ(d.statusModel, r.on) << r.yaml;
+  }
+}
+
 TEST(DescribedFormat, GetterValuesThroughFmt) {
   struct Row {
     const char* format;

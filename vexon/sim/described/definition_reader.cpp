@@ -245,10 +245,8 @@ Property ReadProperty(const std::string& name, const YAML::Node& p) {
 }
 
 void ReadStatus(const YAML::Node& n, Definition& d) {
-  std::string s = n.IsScalar() ? n.Scalar() : "";
-  if (s == "on" || s == "true") d.statusModel = true;
-  else if (s == "off" || s == "false") d.statusModel = false;
-  else Fail(n, "status must be on or off");
+  // YAML's spellings of a truth value: on, off, true, false, yes, no, ...
+  if (!n.IsScalar() || !YAML::convert<bool>::decode(n, d.statusModel)) Fail(n, "status must be on or off");
 }
 
 }  // namespace
