@@ -169,19 +169,21 @@ Value Convert(const YAML::Node& n, ValueType type, const char* what) {
   return *v;
 }
 
+// The type letter of the one field of part's pattern (a setter's q, a
+// getter's r), when it has exactly one.
+std::optional<char> FieldOf(const YAML::Node& part, const char* key) {
+  if (!part || !part.IsMap() || !part[key] || !part[key].IsScalar()) return std::nullopt;
+  Pattern pattern;
+  if (!SplitPattern(part[key].Scalar(), pattern) || pattern.fields != 1) return std::nullopt;
+  return pattern.field;
+}
+
 // The property's type: specs.type, else the setter's field, else the
 // getter's, else what the default reads as.
 ValueType PropertyType(const YAML::Node& p) {
   if (p["specs"] && p["specs"].IsMap() && p["specs"]["type"]) return TypeName(p["specs"]["type"]);
-  for (const char* part : {"setter", "getter"}) {
-    const YAML::Node x = p[part];
-    Pattern pattern;
-    if (x && x.IsMap() && x["q"] && x["q"].IsScalar() && part[0] == 's' && SplitPattern(x["q"].Scalar(), pattern))
-      return TypeOfField(pattern.field);
-    if (x && x.IsMap() && x["r"] && x["r"].IsScalar() && part[0] == 'g' && SplitPattern(x["r"].Scalar(), pattern) &&
-        pattern.fields == 1)
-      return TypeOfField(pattern.field);
-  }
+  if (std::optional<char> f = FieldOf(p["setter"], "q")) return TypeOfField(*f);
+  if (std::optional<char> f = FieldOf(p["getter"], "r")) return TypeOfField(*f);
   const YAML::Node def = p["default"];
   if (def && def.IsScalar()) {
     if (ReadValue(def.Scalar(), ValueType::Int)) return ValueType::Int;
