@@ -250,6 +250,7 @@ TEST(DescribedFormat, GetterValuesThroughFmt) {
       {"{:.3f}", 1.5, "1.500"},       {"{:d}", 3LL, "3"},          {"{:.2f}", 3LL, "3.00"},
       {"{}", std::string("x"), "x"},  {"{:+.8E}", 1.0, "+1.00000000E+00"},
       {"V={:.1f}V", 2.0, "V=2.0V"},   {"{:d}", 1.5, nullptr},      {"{:s}", 2LL, nullptr},
+      {"{}", 100.0, "100.0"},         {"[{:}]", 0.25, "[0.25]"},  {"{}", 1e16, "1e+16"},
       {"{", 1LL, nullptr},            {"{:>9999}", 1LL, nullptr},   {"{:.1000f}", 1.0, nullptr},
   };
   for (const Row& r : rows) {

@@ -37,6 +37,7 @@ bool SplitPattern(std::string_view p, Pattern& out) {
       if (++out.fields == 1) {
         size_t colon = field.find(':');
         std::string_view spec = colon == std::string_view::npos ? "" : field.substr(colon + 1);
+        out.bare = spec.empty();
         char last = spec.empty() ? 0 : spec.back();
         if (std::isalpha(static_cast<unsigned char>(last)) || last == '%') out.field = last;
       }
@@ -77,11 +78,20 @@ std::optional<std::string> FormatValue(const std::string& format, const Value& v
   // Python formats an int with a float presentation; fmt needs the double.
   if (const long long* i = std::get_if<long long>(&v); i && IsFloatLetter(p.field))
     v = static_cast<double>(*i);
+  std::string out;
   try {
-    return std::visit([&](const auto& x) { return fmt::format(fmt::runtime(format), x); }, v);
+    out = std::visit([&](const auto& x) { return fmt::format(fmt::runtime(format), x); }, v);
   } catch (const fmt::format_error&) {
     return std::nullopt;
   }
+  // Python writes a whole float as "100.0" where fmt's shortest form is "100".
+  if (std::holds_alternative<double>(v) && p.fields == 1 && p.bare &&
+      out.size() >= p.prefix.size() + p.suffix.size()) {
+    size_t end = out.size() - p.suffix.size();
+    std::string_view number = std::string_view(out).substr(p.prefix.size(), end - p.prefix.size());
+    if (number.find_first_of(".eEna") == std::string_view::npos) out.insert(end, ".0");
+  }
+  return out;
 }
 
 std::optional<Value> ReadValue(std::string_view text, ValueType type) {

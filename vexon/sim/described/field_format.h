@@ -17,6 +17,7 @@ struct Pattern {
   std::string prefix, suffix;
   char field = 0;
   int fields = 0;
+  bool bare = false;  // the first field has no format spec: "{}", "{:}"
 };
 
 // False when a brace does not pair.
@@ -26,7 +27,8 @@ bool SplitPattern(std::string_view pattern, Pattern& out);
 // float; anything else string.
 ValueType TypeOfField(char letter);
 
-// The format string applied to the value, as Python's str.format would, or
+// The format string applied to the value, as Python's str.format would (a
+// float in a bare field keeps Python's ".0" when it is whole), or
 // nothing when fmt refuses the format for the value or a width or precision
 // has more than three digits.
 std::optional<std::string> FormatValue(const std::string& format, const Value& value);
