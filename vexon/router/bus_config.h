@@ -6,18 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "../sim/described/definition.h"
+
 namespace vexon {
 
 // Board indexes run from 0 to kMaxBoards - 1 (gpib0 to gpib15).
 constexpr int kMaxBoards = 16;
 
-// An instrument definition without `model`: the keys a described (pyvisa-sim
-// style) instrument has, kept as the file gave them for the simulator to read.
-struct DescribedInstrument {
-  // Each key present, with its value as YAML text (flow style), for the
-  // simulator's own reader.
-  std::map<std::string, std::string> keys;
-};
+// An instrument definition without `model` (pyvisa-sim's format), as the
+// simulator's reader gives it (sim/described/definition_reader.h).
+using DescribedInstrument = vorel::sim::described::Definition;
 
 // An instrument definition of `devices`.
 struct InstrumentDefinition {

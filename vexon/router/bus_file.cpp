@@ -191,10 +191,6 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
       if (p.pad == a.pad && p.sad == a.sad)
         file.Fail(kv.first, resource + ": another resource sits at that address");
     InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, kv.second, bus)};
-    // Described instruments are read but not simulated yet.
-    if (p.definition.model.empty())
-      file.Fail(Child(kv.second, "device"),
-                "device '" + p.definition.name + "' has no 'model': described instruments are not simulated yet");
     ++uses[Lower(p.definition.name)];
     board.instruments.push_back(p);
   }

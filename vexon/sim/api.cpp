@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calls.h"
+#include "described/instance.h"
 #include "files.h"
 
 using namespace vorel::sim;
@@ -91,7 +92,7 @@ int deviceRead(int ud, void* buf, int count) {
   if (!d) return fail(base | TIMO, EABO);
   int err = 0, cnt = 0;
   int sta = readFrom(*d, static_cast<uint8_t*>(buf), count, b.cfg(ud, IbcEOSrd) != 0,
-                     b.cfg(ud, IbcEOSchar), base, err, cnt);
+                     b.cfg(ud, IbcEOSchar), base, err, cnt, timeoutOf(b.cfg(ud, IbcTMO)));
   if (!h.isBoard) afterDeviceCall(ud);
   return finish(sta, err, cnt);
 }
@@ -303,12 +304,27 @@ int ibwait(int ud, int mask) {
   Handle& h = handle(ud);
   if (mask & ~conditions(h)) return fail(baseStatus(ud), EARG);
   if (mask != 0 && h.notifyMask != 0) return fail(baseStatus(ud), EWIP);
+  if (h.io == Io::Running && (mask & CMPL) && !h.isBoard && h.ioKind == IoKind::Read) {
+    // A response on its way ends the read when it comes within the timeout.
+    Device* d = deviceOf(ud);
+    if (d && d->state.described) {
+      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)), [&] { return !d->state.described->output.empty(); });
+      advanceTransfer(ud);
+    }
+  }
   if (h.io == Io::Running && (mask & CMPL)) {
     // Nothing comes from the talker: the transfer's own timeout ends it.
     h.io = Io::Done;
     h.ioSta = ERR | TIMO | CMPL;
     h.ioErr = EABO;
     h.ioCnt = 0;
+  }
+  if (mask & (RQS | SRQI)) {
+    // A response on its way may bring the service request: wait for it in bus time.
+    Device* d = h.isBoard ? nullptr : deviceOf(ud);
+    if (h.isBoard || d)
+      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)),
+              [&] { return (handleStatus(ud) & mask & ~TIMO) != 0; });
   }
   int s = handleStatus(ud);
   if (mask == 0 || (s & mask & ~TIMO)) {
@@ -317,7 +333,7 @@ int ibwait(int ud, int mask) {
     if (done && (mask & CMPL)) abortTransfer(ud);
     return finish(s, err, cnt);
   }
-  // Nothing can change while the program waits: the wait times out.
+  // Nothing more can change while the program waits: the wait times out.
   return finish((s & ~ERR) | TIMO, 0, vexon::LastCount());
 }
 

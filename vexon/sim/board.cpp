@@ -1,6 +1,7 @@
 // The boards of the simulated bus: opened by the router with the settings of
 // the bus file, each with the instruments placed on it.
 #include "calls.h"
+#include "described/instance.h"
 
 namespace vorel::sim {
 
@@ -14,9 +15,16 @@ void placeBoard(const vexon::BoardSettings& settings) {
   // Devices stay on the bus until it is reset; a board opened again finds them.
   if (boardHasDevices(settings.index)) return;
   for (const vexon::InstrumentPlacement& p : settings.instruments) {
-    const Instrument* model = findModel(p.definition.model);
+    const bool isDescribed = p.definition.model.empty();
+    const Instrument* model = isDescribed ? &describedInstrument : findModel(p.definition.model);
     if (!model) continue;  // the loader places only instruments the simulator has
-    b.devices.push_back({p.definition.name, settings.index, p.pad, p.sad, model, {}});
+    DeviceState state;
+    if (isDescribed) {
+      state.described = std::make_shared<described::Instance>();
+      state.described->definition = std::make_shared<const described::Definition>(p.definition.described);
+      state.described->name = p.definition.name;
+    }
+    b.devices.push_back({p.definition.name, settings.index, p.pad, p.sad, model, std::move(state)});
     model->powerOn(b.devices.back().state);
   }
 }

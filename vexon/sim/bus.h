@@ -2,6 +2,7 @@
 // state of each handle the router gave the sim. All access goes through
 // busMutex().
 #pragma once
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -68,6 +69,7 @@ constexpr int kMaxHandles = 1024;
 
 struct Bus {
   std::vector<Device> devices;
+  int64_t now = 0;  // bus time in nanoseconds: it passes only while a call waits
   std::vector<Handle> handles;
   Board boards[vexon::kMaxBoards];
 
@@ -80,6 +82,37 @@ struct Bus {
 
 Bus& bus();
 std::mutex& busMutex();
+
+// Bus time. A wait of kForever (timeout code TNONE) has no limit; kNoWait
+// does not wait at all and lets no time pass.
+constexpr int64_t kForever = INT64_MAX, kNoWait = -1;
+// A timeout code (0 to 17) in nanoseconds.
+int64_t timeoutOf(int code);
+// The timeout of a board's 488.2 routines: that of its first open board
+// handle, else 10 s.
+int64_t boardTimeout(int board);
+// Moves the clock on to `to` (never back) and lets every device see it.
+void advanceTime(int64_t to);
+// The earliest bus time a device of the board (or only `device`) has a
+// response coming, or -1 when none is pending.
+int64_t nextResponseTime(int board, const Device* device);
+// Waits in bus time, up to wait, until holds() is true: time moves on to the
+// responses pending on the board (or the device) one by one. When nothing is
+// pending, returns at once; otherwise a wait that does not see holds() true
+// lasts the whole timeout. Returns holds() at the end.
+template <class F>
+bool waitFor(int board, const Device* device, int64_t wait, F holds) {
+  if (holds()) return true;
+  int64_t start = bus().now, next = nextResponseTime(board, device);
+  if (next < 0 || wait == kNoWait) return false;
+  int64_t limit = wait == kForever ? kForever : start + wait;
+  for (; next >= 0 && next <= limit; next = nextResponseTime(board, device)) {
+    advanceTime(next);
+    if (holds()) return true;
+  }
+  if (limit != kForever) advanceTime(limit);
+  return holds();
+}
 
 // Known options: the value range, and whether they apply to boards, devices,
 // and whether ibconfig may change them.

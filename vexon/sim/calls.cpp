@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "described/instance.h"
+
 namespace vorel::sim {
 
 Call::Call() : lock_(busMutex()) {}
@@ -98,7 +100,22 @@ int writeTo(Device& d, const uint8_t* buf, int count, bool eoi, int base) {
 }
 
 int readFrom(Device& d, uint8_t* buf, int count, bool stopAtEos, int eosChar, int base, int& err,
-             int& cnt) {
+             int& cnt, int64_t wait) {
+  const int64_t start = bus().now;
+  const bool waits = wait != kNoWait && count > 0;
+  if (waits && d.state.described) {
+    described::Instance& in = *d.state.described;
+    if (described::ReadableAt(in) < 0) {
+      described::QueryError(in);
+      d.state.srq = in.status.srq;
+    }
+    // A response on its way: wait for it, or time out with it still pending.
+    if (!waitFor(d.board, &d, wait, [&] { return !in.output.empty(); }) && described::ReadableAt(in) > 0) {
+      cnt = 0;
+      err = EABO;
+      return base | TIMO | ERR;
+    }
+  }
   size_t n = 0;
   bool end = false;
   if (!stopAtEos) {
@@ -113,6 +130,7 @@ int readFrom(Device& d, uint8_t* buf, int count, bool stopAtEos, int eosChar, in
   }
   cnt = static_cast<int>(n);
   if (n == 0 && count > 0) {
+    if (waits && wait != kForever) advanceTime(start + wait);
     err = EABO;
     return base | TIMO | ERR;
   }

@@ -80,8 +80,11 @@ void unaddress(int board);
 
 // Data transfers between the board and one device. Return ibsta.
 int writeTo(Device& d, const uint8_t* buf, int count, bool eoi, int base);
+// A read waits in bus time, up to wait, for a response still pending, and
+// moves the clock on by wait when it times out; kNoWait neither waits nor
+// counts an empty read as a query error (the engine's repeated attempts).
 int readFrom(Device& d, uint8_t* buf, int count, bool stopAtEos, int eosChar, int base,
-             int& err, int& cnt);
+             int& err, int& cnt, int64_t wait);
 // Runs command bytes on a board: addressing, SDC, DCL, GET, GTL, LLO, TCT.
 void runCommands(int board, const uint8_t* p, int count);
 
@@ -91,6 +94,8 @@ int parallelPoll(int board);
 // Asynchronous engine.
 void startTransfer(int ud, IoKind kind, void* buf, int count);
 void abortTransfer(int ud);
+// One attempt at a running transfer now, as the engine makes on its turn.
+void advanceTransfer(int ud);
 // Runs pending transfers and due notifications on the library's thread, and
 // waits until they are done.
 void pumpEngine();

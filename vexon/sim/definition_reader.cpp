@@ -1,8 +1,9 @@
 // One instrument definition of `devices`. A definition with `model` places a
 // built-in instrument; one without is a described instrument, whose keys are
-// checked here for their shape and kept for the simulator.
+// checked here for their shape and read by described::ReadDefinition.
 #include "definition_reader.h"
 
+#include "described/definition_reader.h"
 #include "instrument.h"
 
 namespace vorel::sim {
@@ -75,13 +76,15 @@ void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& na
     YAML::Node value = vexon::Child(node, k.key);
     if (!value.IsDefined()) continue;
     if (!k.shapeOk(value)) file.Fail(value, std::string(k.key) + ": expected " + k.shape);
-    out.described.keys[k.key] = YAML::Dump(value);
   }
   if (YAML::Node status = vexon::Child(node, "status"); status.IsDefined()) {
     bool on = true;
     if (!YAML::convert<bool>::decode(status, on))
       file.Fail(status, "unknown status value '" + status.Scalar() + "' (expected on, off, true or false)");
   }
+  described::DefinitionError error;
+  if (!described::ReadDefinition(node, out.described, error))
+    throw vexon::BusFileError{file.path, error.line, error.column, error.what};
 }
 
 }  // namespace vorel::sim

@@ -49,7 +49,7 @@ void advance(int ud) {
     } else {
       if (board.talker < 0) return;  // nobody talks: wait for the timeout
       sta = readFrom(b.devices[board.talker], p, h.ioCount, b.cfg(ud, IbcEOSrd) != 0,
-                     b.cfg(ud, IbcEOSchar), 0, err, cnt);
+                     b.cfg(ud, IbcEOSchar), 0, err, cnt, kNoWait);
       if (sta & ERR) return;
     }
   } else {
@@ -61,7 +61,7 @@ void advance(int ud) {
       cnt = h.ioCount;
     } else {
       sta = readFrom(*d, p, h.ioCount, b.cfg(ud, IbcEOSrd) != 0, b.cfg(ud, IbcEOSchar), 0, err,
-                     cnt);
+                     cnt, kNoWait);
       if (sta & ERR) return;
     }
   }
@@ -153,6 +153,8 @@ Engine& engine() {
 }  // namespace
 
 bool onEngineThread() { return engineThread; }
+
+void advanceTransfer(int ud) { advance(ud); }
 
 bool engineHasWork() {
   if (!resetNotices().empty()) return true;

@@ -63,7 +63,7 @@ void receiveFrom(int board, Device* d, void* buf, int count, int termination) {
   if (!d) return void(fail(status(board) | TIMO, EABO));
   int err = 0, cnt = 0;
   int sta = readFrom(*d, static_cast<uint8_t*>(buf), count, termination != STOPend,
-                     termination & 0xFF, status(board), err, cnt);
+                     termination & 0xFF, status(board), err, cnt, boardTimeout(board));
   finish(sta, err, cnt);
 }
 
@@ -334,9 +334,11 @@ void TestSRQ(int board, short* result) {
 void WaitSRQ(int board, short* result) {
   Call call;
   if (!result) return void(fail(status(board), EARG));
-  // Nothing changes while the program waits: SRQ is asserted now, or the wait times out.
+  // Only a response on its way can bring SRQ: the wait lasts in bus time
+  // until then, or times out.
+  const bool asserted =
+      waitFor(board, nullptr, boardTimeout(board), [&] { return (status(board) & SRQI) != 0; });
   int s = status(board);
-  const bool asserted = (s & SRQI) != 0;
   put(result, asserted ? 1 : 0);
   finish(s | CMPL | (asserted ? 0 : TIMO), 0, 0);
 }

@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
 namespace vorel::sim {
+
+namespace described {
+struct Instance;
+}
 
 // Per-instance state the bus keeps for each device.
 struct DeviceState {
@@ -19,6 +24,9 @@ struct DeviceState {
   bool remote = false, lockout = false;
   int ese = 0, esr = 0, sre = 0;
   uint64_t counter = 0;
+  // A described instrument's own state (null for the built-in models); its
+  // service request is mirrored in srq after every call into it.
+  std::shared_ptr<described::Instance> described;
 };
 
 struct Instrument {
@@ -41,6 +49,9 @@ uint8_t defaultSerialPoll(DeviceState&);
 void defaultPowerOn(DeviceState&);
 
 extern const Instrument scpiMeter, loopback, sequenceSource, secondaryOnly, faultyDevice;
+// An instrument the bus file describes (pyvisa-sim's format); its state is
+// DeviceState::described.
+extern const Instrument describedInstrument;
 
 // The built-in model of a definition's `model` value, or null.
 const Instrument* findModel(const std::string& name);

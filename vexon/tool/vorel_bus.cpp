@@ -48,7 +48,8 @@ void Describe(const vexon::BusConfig& bus) {
   for (const auto& b : bus.boards)
     for (const auto& p : b.instruments)
       std::printf("  %-22s %s (%s)\n", Resource(b.index, p.pad, p.sad).c_str(),
-                  p.definition.name.c_str(), p.definition.model.c_str());
+                  p.definition.name.c_str(),
+                  p.definition.model.empty() ? "described" : p.definition.model.c_str());
 }
 
 }  // namespace

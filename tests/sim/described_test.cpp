@@ -1,0 +1,297 @@
+// Described instruments without the bus: the definition reader, the message
+// matching, the status model and the response timing, on plain structs.
+#include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
+
+#include "../../vexon/sim/described/definition_reader.h"
+#include "../../vexon/sim/described/field_format.h"
+#include "../../vexon/sim/described/instance.h"
+
+namespace vorel::sim::described {
+namespace {
+
+constexpr Nanoseconds kSecond = 1'000'000'000;
+
+const char kSupply[] = R"(
+eom: {GPIB INSTR: {q: "\n", r: "\n"}}
+error: ERROR
+dialogues:
+  - {q: "*IDN?", r: "ACME,PSU,1,1.0"}
+  - {q: "PING", r: null_response}
+  - {q: "MEAS?", r: "4.2", delay: 2}
+properties:
+  voltage:
+    default: 1.5
+    getter: {q: "VOLT?", r: "{:.3f}"}
+    setter: {q: "VOLT {:f}", r: OK, e: RANGE}
+    specs: {min: 0, max: 30, type: float}
+  mode:
+    default: DC
+    getter: {q: "MODE?", r: "{:s}"}
+    setter: {q: "MODE {:s}"}
+    specs: {valid: [DC, AC]}
+  count:
+    default: 3
+    getter: {q: "COUNT?", r: "{:d}"}
+    setter: {q: "COUNT {:d} X"}
+)";
+
+Instance Make(const char* yaml) {
+  Definition d;
+  DefinitionError e;
+  EXPECT_TRUE(ReadDefinition(YAML::Load(yaml), d, e)) << e.line << ":" << e.column << ": " << e.what;
+  Instance in;
+  in.definition = std::make_shared<const Definition>(d);
+  in.name = "psu";
+  PowerOn(in);
+  return in;
+}
+
+// Writes a message with EOI and reads what is readable at once ("" for nothing).
+std::string Query(Instance& in, const std::string& message) {
+  Receive(in, message, true, 0);
+  std::string out;
+  char buf[256];
+  bool end = false;
+  while (size_t n = Talk(in, buf, sizeof buf, end)) out.append(buf, n);
+  return out;
+}
+
+TEST(DescribedMessages, MatchedInOrder) {
+  Instance in = Make(kSupply);
+  struct Row {
+    const char* write;
+    const char* read;
+  } rows[] = {
+      {"*IDN?\n", "ACME,PSU,1,1.0\n"},
+      {"*idn?", "ACME,PSU,1,1.0\n"},  // the file's answer serves every form
+      {"VOLT?\n", "1.500\n"},
+      {"VOLT 12.25\n", "OK\n"},
+      {"VOLT?;COUNT?\n", "12.250;3\n"},
+      {"  VOLT? ; ;MODE?  \r\n", "12.250;DC\n"},
+      {"VOLT 31\n", "RANGE\n"},
+      {"VOLT abc\n", "ERROR\n"},      // not a float: no match, a command error
+      {"COUNT 2.5 X\n", "ERROR\n"},   // not an int
+      {"COUNT 7 X\n", ""},
+      {"COUNT?\n", "7\n"},
+      {"MODE AC\n", ""},
+      {"MODE XX\n", "ERROR\n"},       // not valid and no `e`: the command error's response
+      {"MODE?;PING\n", "AC\n"},
+      {"volt?\n", "ERROR\n"},         // the file's strings match exactly
+      {"*RST;VOLT?;MODE?;COUNT?\n", "1.500;DC;3\n"},
+      {"*ESR?\n", "176\n"},           // PON, CME, EXE
+      {"SYST:ERR?;SYST:ERR?;:system:error:next?\n",
+       "-222,\"Data out of range\";-113,\"Undefined header\";-113,\"Undefined header\"\n"},
+      {"*CLS;SYST:ERR?;*ESR?\n", "0,\"No error\";0\n"},
+      {"*ESE 300\n", "ERROR\n"},
+      {"*ESE\n", "ERROR\n"},
+      {"*CLS 1\n", "ERROR\n"},
+      {"syst:err?;SYST:ERR?;SYST:ERR?;*ESE?\n",
+       "-222,\"Data out of range\";-109,\"Missing parameter\";-108,\"Parameter not allowed\";0\n"},
+      {"*OPC;*ESR?;*OPC?;*TST?\n", "49;1;0\n"},  // EXE, CME of the rows above, OPC
+      {"PING\nVOLT?\n", "1.500\n"},   // two messages in one write
+  };
+  for (const Row& r : rows) EXPECT_EQ(Query(in, r.write), r.read) << r.write;
+}
+
+TEST(DescribedMessages, FileErrorsAndModelForms) {
+  const char kFile[] = R"(
+error:
+  response: {command_error: BAD, query_error: EMPTY}
+  status_register: [{q: "*ESR?", command_error: 32, query_error: 4}]
+  error_queue: [{q: ":SYST:ERR?", default: "0, No Error", command_error: "1, Command error"}]
+properties:
+  level: {default: 1, getter: {q: "LEV?", r: "{:d}"}, setter: {q: "LEV {:d}"}, specs: {min: 1, max: 6}}
+)";
+  Instance in = Make(kFile);
+  struct Row {
+    const char* write;
+    const char* read;
+  } rows[] = {
+      {"*esr?", "0\n"},               // the file's register, PON not in it
+      {"FAKE", "BAD\n"},
+      {"LEV 9", "BAD\n"},             // a rejected value is a command error to the file
+      {"syst:err?;SYSTEM:ERROR:NEXT?;:SYST:ERR?", "1, Command error;1, Command error;0, No Error\n"},
+      {"*ESR?", "32\n"},
+      {"*ESR?", "0\n"},
+      {"*IDN?", "vorel,psu,0,1.0\n"},
+      {"*STB?", "0\n"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Query(in, r.write), r.read) << r.write;
+  // A read of nothing is a query error: the file's response is read instead.
+  EXPECT_EQ(ReadableAt(in), -1);
+  QueryError(in);
+  EXPECT_EQ(Query(in, ""), "EMPTY\n");
+  EXPECT_EQ(Query(in, "*ESR?"), "4\n");
+  EXPECT_EQ(in.status.esr & kQYE, kQYE);  // the model counts it too
+}
+
+TEST(DescribedMessages, StatusOffLeavesCommonCommandsToTheFile) {
+  Instance in = Make("{status: off, error: NO, dialogues: [{q: '*IDN?', r: X}]}");
+  EXPECT_EQ(Query(in, "*IDN?"), "X\n");
+  EXPECT_EQ(Query(in, "*idn?;*CLS;SYST:ERR?"), "NO;NO;NO\n");
+  EXPECT_EQ(SerialPoll(in), 0);
+}
+
+TEST(DescribedStatus, ServiceRequestOnNewReasons) {
+  Instance in = Make(kSupply);
+  // Each step: a message written (or "poll", or "read"), then the request
+  // expected and, for a poll, the status byte.
+  struct Step {
+    const char* action;
+    bool srq;
+    int stb;
+  } steps[] = {
+      {"*CLS;*SRE 16", false, 0},
+      {"*IDN?", true, 0},
+      {"poll", false, 0x50},
+      {"poll", false, 0x10},          // MSS still holds, the request is over
+      {"read", false, 0},
+      {"*IDN?", true, 0},
+      {"read", false, 0},             // MAV off before a poll: withdrawn
+      {"poll", false, 0x00},
+      {"*ESE 32;*SRE 32", false, 0},
+      {"BOGUS", true, 0},             // CME through ESB
+      {"read", true, 0},
+      {"*STB?", true, 0},
+      {"poll", false, 0x70},          // MAV of the *STB? answer, ESB, RQS
+      {"read", false, 0},
+      {"BOGUS", false, 0},            // ESB still on: no new reason
+      {"*CLS", false, 0},
+      {"BOGUS", true, 0},
+  };
+  for (const Step& s : steps) {
+    std::string a = s.action;
+    char buf[64];
+    bool end = false;
+    if (a == "poll") EXPECT_EQ(SerialPoll(in), s.stb) << a;
+    else if (a == "read") while (Talk(in, buf, sizeof buf, end)) {}
+    else Receive(in, a, true, 0);
+    EXPECT_EQ(in.status.srq, s.srq) << a;
+  }
+}
+
+TEST(DescribedStatus, ErrorQueueOverflows) {
+  StatusModel s;
+  for (int i = 0; i < 40; ++i) PushError(s, kUndefinedHeader);
+  ASSERT_EQ(s.errors.size(), kErrorQueueSize);
+  for (size_t i = 0; i + 1 < kErrorQueueSize; ++i) EXPECT_EQ(PopError(s), "-113,\"Undefined header\"");
+  EXPECT_EQ(PopError(s), "-350,\"Queue overflow\"");
+  EXPECT_EQ(PopError(s), "0,\"No error\"");
+}
+
+TEST(DescribedTime, DelayedResponsesComeInOrder) {
+  Instance in = Make(kSupply);
+  Receive(in, "MEAS?", true, 0);
+  Receive(in, "VOLT?", true, kSecond);  // ready at once, but after the measurement
+  EXPECT_EQ(ReadableAt(in), 2 * kSecond);
+  TimePassed(in, 2 * kSecond - 1);
+  EXPECT_TRUE(in.output.empty());
+  TimePassed(in, 2 * kSecond);
+  EXPECT_EQ(in.output, "4.2\n1.500\n");
+  Receive(in, "MEAS?;*IDN?", true, 5 * kSecond);  // one message: readable together
+  EXPECT_EQ(in.pending.front().readyAt, 7 * kSecond);
+  EXPECT_EQ(in.pending.front().bytes, "4.2;ACME,PSU,1,1.0\n");
+  DeviceClear(in);
+  EXPECT_EQ(ReadableAt(in), -1);
+}
+
+TEST(DescribedReader, FaultsNameTheirPlace) {
+  struct Row {
+    const char* yaml;
+    int line, column;
+    const char* what;
+  } rows[] = {
+      {"channels: {}", 1, 1, "channels are not supported yet"},
+      {"foo: 1", 1, 1, "unknown key 'foo' in an instrument definition (expected eom, error, dialogues, properties, status)"},
+      {"eom: {GPIB INSTR: {q: x, z: y}}", 1, 26, "unknown key 'z' in eom (expected q, r)"},
+      {"status: maybe", 1, 9, "status must be on or off"},
+      {"dialogues:\n  - {r: x}", 2, 5, "a dialogue needs its query 'q'"},
+      {"dialogues: [{q: a, delay: -1}]", 1, 27, "delay must be from 0 to 86400 seconds"},
+      {"properties:\n  v: {default: x, specs: {type: int}}", 2, 16, "default must be an int"},
+      {"properties: {v: {setter: {q: 'V {} {}'}}}", 1, 30, "a setter's q needs exactly one replacement field {}"},
+      {"properties: {v: {specs: {type: complex}}}", 1, 32, "type must be float, int or str"},
+      {"properties: {v: {default: 1.5, getter: {q: 'V?', r: '{:d}'}, specs: {type: float}}}", 1, 53,
+       "the getter's r '{:d}' does not format the value v holds"},
+      {"error: {status_register: [{q: '*ESR?', command_error: x}]}", 1, 55,
+       "command_error must be a number from 0 to 65535"},
+      {"properties: {v: {specs: {valid: 3}}}", 1, 33, "valid must be a list"},
+  };
+  for (const Row& r : rows) {
+    Definition d;
+    DefinitionError e;
+    EXPECT_FALSE(ReadDefinition(YAML::Load(r.yaml), d, e)) << r.yaml;
+    EXPECT_EQ(e.line, r.line) << r.yaml;
+    EXPECT_EQ(e.column, r.column) << r.yaml;
+    EXPECT_EQ(e.what, r.what) << r.yaml;
+  }
+}
+
+TEST(DescribedReader, StatusValues) {
+  struct Row {
+    const char* yaml;
+    bool on;
+  } rows[] = {{"{}", true}, {"status: on", true}, {"status: off", false}, {"status: false", false},
+              {"status: True", true}, {"status: no", false}};
+  for (const Row& r : rows) {
+    Definition d;
+    DefinitionError e;
+    ASSERT_TRUE(ReadDefinition(YAML::Load(r.yaml), d, e)) << r.yaml;
+    EXPECT_EQ(d.statusModel, r.on) << r.yaml;
+  }
+}
+
+TEST(DescribedFormat, GetterValuesThroughFmt) {
+  struct Row {
+    const char* format;
+    Value value;
+    const char* out;  // null: refused
+  } rows[] = {
+      {"{:.3f}", 1.5, "1.500"},       {"{:d}", 3LL, "3"},          {"{:.2f}", 3LL, "3.00"},
+      {"{}", std::string("x"), "x"},  {"{:+.8E}", 1.0, "+1.00000000E+00"},
+      {"V={:.1f}V", 2.0, "V=2.0V"},   {"{:d}", 1.5, nullptr},      {"{:s}", 2LL, nullptr},
+      {"{}", 100.0, "100.0"},         {"[{:}]", 0.25, "[0.25]"},  {"{}", 1e16, "1e+16"},
+      {"{", 1LL, nullptr},            {"{:>9999}", 1LL, nullptr},   {"{:.1000f}", 1.0, nullptr},
+  };
+  for (const Row& r : rows) {
+    std::optional<std::string> s = FormatValue(r.format, r.value);
+    EXPECT_EQ(s.has_value(), r.out != nullptr) << r.format;
+    if (s && r.out) {
+      EXPECT_EQ(*s, r.out) << r.format;
+    }
+  }
+}
+
+TEST(DescribedFormat, SetterFields) {
+  struct Row {
+    const char* pattern;
+    bool ok;
+    const char *prefix, *suffix;
+    char field;
+  } rows[] = {
+      {"VOLT {:f}", true, "VOLT ", "", 'f'},  {"SENS1:FREQ {:.2f} MHZ", true, "SENS1:FREQ ", " MHZ", 'f'},
+      {"{{x}} {:d}", true, "{x} ", "", 'd'},  {"CURR:LIM {:}", true, "CURR:LIM ", "", 0},
+      {"A {", false, "", "", 0},              {"A }", false, "", "", 0},
+  };
+  for (const Row& r : rows) {
+    Pattern p;
+    EXPECT_EQ(SplitPattern(r.pattern, p), r.ok) << r.pattern;
+    if (!r.ok) continue;
+    EXPECT_EQ(p.prefix, r.prefix);
+    EXPECT_EQ(p.suffix, r.suffix);
+    EXPECT_EQ(p.field, r.field);
+  }
+  struct Read {
+    const char* text;
+    ValueType type;
+    std::optional<Value> value;
+  } reads[] = {
+      {"12", ValueType::Int, 12LL},    {"+12", ValueType::Int, 12LL},       {"2.5", ValueType::Int, {}},
+      {" 2.5 ", ValueType::Float, 2.5}, {"1e3", ValueType::Float, 1000.0},  {"abc", ValueType::Float, {}},
+      {"nan", ValueType::Float, {}},   {"", ValueType::Str, {}},            {"ON", ValueType::Str, std::string("ON")},
+  };
+  for (const Read& r : reads) EXPECT_EQ(ReadValue(r.text, r.type), r.value) << r.text;
+}
+
+}  // namespace
+}  // namespace vorel::sim::described

@@ -1,0 +1,79 @@
+// A described instrument as the bus file gives it (pyvisa-sim's definition
+// format with vorel's additions), read once into plain structs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vorel::sim::described {
+
+// A response the instrument may queue. Absent (no `r`, or `null_response`)
+// means nothing is queued.
+struct Response {
+  bool present = false;
+  std::string text;
+};
+
+// Bus time in nanoseconds.
+using Nanoseconds = int64_t;
+
+struct Dialogue {
+  std::string q;
+  Response r;
+  Nanoseconds delay = 0;
+};
+
+enum class ValueType { Int, Float, Str };
+using Value = std::variant<long long, double, std::string>;
+
+struct Getter {
+  bool present = false;
+  std::string q;
+  Response r;  // a format string applied to the value
+  Nanoseconds delay = 0;
+};
+
+struct Setter {
+  bool present = false;
+  std::string prefix, suffix;  // the pattern around its one replacement field
+  char field = 0;              // the field's type letter, 0 when it has none
+  Response r, e;               // on success; on a rejected value
+  bool hasE = false;           // without `e` a rejected value gets the command error's response
+};
+
+struct Property {
+  std::string name;
+  ValueType type = ValueType::Float;
+  Value initial;  // `default`, of type
+  Getter getter;
+  Setter setter;
+  bool hasMin = false, hasMax = false;
+  double min = 0, max = 0;
+  std::vector<Value> valid;  // empty: any value
+};
+
+// An error register of the file: a query reads it in decimal and clears it.
+struct ErrorRegister {
+  std::string q;
+  int commandError = 0, queryError = 0;  // bits ORed in
+};
+
+// An error queue of the file: a query answers the oldest entry or `empty`.
+struct ErrorQueue {
+  std::string q;
+  std::string empty;
+  Response commandError, queryError;
+};
+
+struct Definition {
+  std::string q = "\n", r = "\n";  // end of message in and out (`eom`, GPIB INSTR)
+  Response commandError, queryError;
+  std::vector<ErrorRegister> registers;
+  std::vector<ErrorQueue> queues;
+  std::vector<Dialogue> dialogues;
+  std::vector<Property> properties;
+  bool statusModel = true;  // `status`
+};
+
+}  // namespace vorel::sim::described

@@ -1,0 +1,232 @@
+// Messages to a described instrument: each command matched in order against
+// the file's dialogues, getters, setters and error queries, then the status
+// model's commands, else a command error; the responses of a message queued
+// together, readable once their delay has passed.
+#include "instance.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "field_format.h"
+
+namespace vorel::sim::described {
+
+namespace {
+
+// The file keeps at most this many entries in each of its error queues.
+constexpr size_t kFileQueueLimit = 1000;
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::strchr(" \t\r\n", s.front())) s.remove_prefix(1);
+  while (!s.empty() && std::strchr(" \t\r\n", s.back())) s.remove_suffix(1);
+  return s;
+}
+
+void Queue(Reply& reply, const Response& r, Nanoseconds delay = 0) {
+  if (r.present) reply.parts.push_back(r.text);
+  reply.delay = std::max(reply.delay, delay);
+}
+
+void PushFileEntry(std::deque<std::string>& queue, const Response& r) {
+  if (r.present && queue.size() < kFileQueueLimit) queue.push_back(r.text);
+}
+
+double AsNumber(const Value& v) {
+  if (const long long* i = std::get_if<long long>(&v)) return static_cast<double>(*i);
+  if (const double* d = std::get_if<double>(&v)) return *d;
+  return 0;
+}
+
+bool Accepts(const Property& p, const Value& v) {
+  if (p.type != ValueType::Str) {
+    double x = AsNumber(v);
+    if ((p.hasMin && x < p.min) || (p.hasMax && x > p.max)) return false;
+  }
+  if (p.valid.empty()) return true;
+  for (const Value& ok : p.valid)
+    if (p.type == ValueType::Str ? ok == v : AsNumber(ok) == AsNumber(v)) return true;
+  return false;
+}
+
+// Dialogues and getters whose query `matches` accepts; true when one answered.
+template <class Matches>
+bool RunAnswer(Instance& in, Reply& reply, const Matches& matches) {
+  const Definition& d = *in.definition;
+  for (const Dialogue& dialogue : d.dialogues) {
+    if (!matches(dialogue.q)) continue;
+    Queue(reply, dialogue.r, dialogue.delay);
+    return true;
+  }
+  for (size_t i = 0; i < d.properties.size(); ++i) {
+    const Getter& g = d.properties[i].getter;
+    if (!g.present || !matches(g.q)) continue;
+    Response r = g.r;
+    if (r.present) r.text = FormatValue(g.r.text, in.values[i]).value_or(std::string());
+    Queue(reply, r, g.delay);
+    return true;
+  }
+  return false;
+}
+
+// The file's error registers and queues read by a query `matches` accepts.
+template <class Matches>
+bool RunErrorQuery(Instance& in, Reply& reply, const Matches& matches) {
+  const Definition& d = *in.definition;
+  for (size_t i = 0; i < d.registers.size(); ++i) {
+    if (!matches(d.registers[i].q)) continue;
+    reply.parts.push_back(std::to_string(in.registers[i]));
+    in.registers[i] = 0;
+    return true;
+  }
+  for (size_t i = 0; i < d.queues.size(); ++i) {
+    if (!matches(d.queues[i].q)) continue;
+    std::deque<std::string>& q = in.queues[i];
+    reply.parts.push_back(q.empty() ? d.queues[i].empty : q.front());
+    if (!q.empty()) q.pop_front();
+    return true;
+  }
+  return false;
+}
+
+bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
+  const Definition& d = *in.definition;
+  for (size_t i = 0; i < d.properties.size(); ++i) {
+    const Property& p = d.properties[i];
+    const Setter& s = p.setter;
+    if (!s.present || command.size() < s.prefix.size() + s.suffix.size() ||
+        command.substr(0, s.prefix.size()) != s.prefix ||
+        command.substr(command.size() - s.suffix.size()) != s.suffix)
+      continue;
+    std::optional<Value> v =
+        ReadValue(command.substr(s.prefix.size(), command.size() - s.prefix.size() - s.suffix.size()), p.type);
+    if (!v) continue;
+    if (Accepts(p, *v)) {
+      in.values[i] = *v;
+      Queue(reply, s.r);
+    } else {
+      CommandError(in, reply, kDataOutOfRange, s.hasE ? &s.e : nullptr);
+    }
+    return true;
+  }
+  return false;
+}
+
+void UpdateStatus(Instance& in) {
+  if (in.definition->statusModel) UpdateRequest(in.status, !in.output.empty());
+}
+
+void RunMessage(Instance& in, std::string_view message, Nanoseconds now) {
+  Reply reply;
+  for (;;) {
+    size_t semi = message.find(';');
+    std::string_view command = Trim(message.substr(0, semi));
+    if (!command.empty()) Execute(in, command, reply);
+    if (semi == std::string_view::npos) break;
+    message.remove_prefix(semi + 1);
+  }
+  if (reply.parts.empty()) return;
+  PendingResponse r;
+  for (size_t i = 0; i < reply.parts.size(); ++i) r.bytes += (i ? ";" : "") + reply.parts[i];
+  r.bytes += in.definition->r;
+  // Responses are read in the order their messages came.
+  r.readyAt = now + reply.delay;
+  if (!in.pending.empty()) r.readyAt = std::max(r.readyAt, in.pending.back().readyAt);
+  in.pending.push_back(std::move(r));
+}
+
+}  // namespace
+
+void PowerOn(Instance& in) {
+  const Definition& d = *in.definition;
+  in.values.clear();
+  for (const Property& p : d.properties) in.values.push_back(p.initial);
+  in.registers.assign(d.registers.size(), 0);
+  in.queues.assign(d.queues.size(), {});
+  in.status = StatusModel();
+  if (d.statusModel) in.status.esr = kPON;
+  in.input.clear();
+  in.output.clear();
+  in.pending.clear();
+}
+
+void Receive(Instance& in, std::string_view bytes, bool end, Nanoseconds now) {
+  in.input.append(bytes);
+  const std::string& q = in.definition->q;
+  for (size_t at; !q.empty() && (at = in.input.find(q)) != std::string::npos;) {
+    std::string message = in.input.substr(0, at);
+    in.input.erase(0, at + q.size());
+    RunMessage(in, message, now);
+  }
+  if (end) {
+    std::string message;
+    message.swap(in.input);
+    RunMessage(in, message, now);
+  }
+  TimePassed(in, now);
+}
+
+void Execute(Instance& in, std::string_view command, Reply& reply) {
+  auto exact = [&](const std::string& q) { return q == command; };
+  if (RunAnswer(in, reply, exact) || RunSetter(in, command, reply) || RunErrorQuery(in, reply, exact)) return;
+  if (in.definition->statusModel) {
+    // The file's own answer to a common command or error query serves all its forms.
+    auto same = [&](const std::string& q) { return SameCommonCommand(q, command); };
+    if (RunAnswer(in, reply, same) || RunErrorQuery(in, reply, same)) return;
+    if (RunCommonCommand(in, command, reply)) return;
+  }
+  CommandError(in, reply, kUndefinedHeader);
+}
+
+void CommandError(Instance& in, Reply& reply, int code, const Response* response) {
+  const Definition& d = *in.definition;
+  Queue(reply, response ? *response : d.commandError);
+  for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].commandError;
+  for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].commandError);
+  if (d.statusModel) PushError(in.status, code);
+}
+
+void TimePassed(Instance& in, Nanoseconds now) {
+  while (!in.pending.empty() && in.pending.front().readyAt <= now) {
+    in.output += in.pending.front().bytes;
+    in.pending.pop_front();
+  }
+  UpdateStatus(in);
+}
+
+Nanoseconds ReadableAt(const Instance& in) {
+  if (!in.output.empty()) return 0;
+  return in.pending.empty() ? -1 : in.pending.front().readyAt;
+}
+
+void QueryError(Instance& in) {
+  const Definition& d = *in.definition;
+  for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].queryError;
+  for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].queryError);
+  if (d.statusModel) PushError(in.status, kQueryUnterminated);
+  if (d.queryError.present) in.output += d.queryError.text + d.r;
+  UpdateStatus(in);
+}
+
+size_t Talk(Instance& in, char* buf, size_t max, bool& end) {
+  size_t n = std::min(max, in.output.size());
+  if (n) std::memcpy(buf, in.output.data(), n);
+  in.output.erase(0, n);
+  end = n > 0 && in.output.empty();
+  UpdateStatus(in);
+  return n;
+}
+
+uint8_t SerialPoll(Instance& in) {
+  bool mav = !in.output.empty();
+  if (!in.definition->statusModel) return mav ? kMAV : 0;
+  return PollStatus(in.status, mav);
+}
+
+void DeviceClear(Instance& in) {
+  in.input.clear();
+  in.output.clear();
+  in.pending.clear();
+  UpdateStatus(in);
+}
+
+}  // namespace vorel::sim::described
