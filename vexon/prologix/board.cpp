@@ -3,8 +3,8 @@
 #include "board.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "../router/router.h"
 #include "../sim/bus.h"
@@ -48,8 +48,8 @@ bool ValidAddress(uint16_t a) {
 
 int StreamFault(Board& b, int base) {
   int e = errno ? errno : EIO;
-  std::fprintf(stderr, "vexon: gpib%d: %s: %s\n", b.adapter->settings().index, b.adapter->Where().c_str(),
-               std::strerror(e));
+  ReportProblem("gpib" + std::to_string(b.adapter->settings().index) + ": " + b.adapter->Where() + ": " +
+                std::strerror(e));
   b.adapter->Drop();
   return Fail(base, EDVR, e);
 }
