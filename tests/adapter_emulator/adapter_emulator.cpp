@@ -167,22 +167,24 @@ int main(int argc, char** argv) {
   if (!o.portFile.empty() && !WriteFileWhole(o.portFile, std::to_string(port) + "\n"))
     return std::perror("adapter_emulator: port file"), 1;
 
-  // Drops one connection, or all of them (which < 0); a dropped
-  // pseudo-terminal comes back as a new device behind the link.
+  // Drops one connection, or all of them (which < 0). A dropped
+  // pseudo-terminal comes back as a new device behind the link, linked
+  // before the old one closes, so the host finds the new one at once.
   auto drop = [&](int which) {
     bool ptyDropped = false;
+    for (size_t i = 0; i < conns.size(); ++i)
+      if (which < 0 || static_cast<int>(i) == which) ptyDropped |= !conns[i].socket;
+    int oldSlave = ptySlave;
+    bool replaced = ptyDropped && OpenPty(o, ptyMaster, ptySlave);
+    if (ptyDropped && !replaced) std::perror("adapter_emulator: pseudo-terminal");
     for (size_t i = 0; i < conns.size(); ++i) {
       if (which >= 0 && static_cast<int>(i) != which) continue;
-      ptyDropped |= !conns[i].socket;
       close(conns[i].fd);
       conns[i].fd = -1;
     }
     std::erase_if(conns, [](const Connection& c) { return c.fd < 0; });
-    if (ptyDropped) {
-      close(ptySlave);
-      if (!OpenPty(o, ptyMaster, ptySlave)) std::perror("adapter_emulator: pseudo-terminal");
-      else conns.push_back(MakeConnection(ptyMaster, false, o.ar488));
-    }
+    if (ptyDropped) close(oldSlave);
+    if (replaced) conns.push_back(MakeConnection(ptyMaster, false, o.ar488));
     if (log) std::fputs("-- dropped\n", log), std::fflush(log);
   };
 

@@ -151,7 +151,7 @@ bool Transport::PeerGone() {
 
 bool Transport::Send(const std::string& bytes, int timeoutMs) {
   if (fd_ < 0) return errno = ENOTCONN, false;
-  if (PeerGone()) return errno = ECONNRESET, false;
+  if (PeerGone()) return errno = HangUpError(), false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   size_t sent = 0;
   while (sent < bytes.size()) {
@@ -165,7 +165,7 @@ bool Transport::Send(const std::string& bytes, int timeoutMs) {
     pollfd p{fd_, POLLOUT, 0};
     int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
     if (rc == 0) return errno = ETIMEDOUT, false;
-    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return errno = ECONNRESET, false;
+    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return errno = HangUpError(), false;
   }
   return true;
 }
@@ -178,7 +178,7 @@ long Transport::Receive(char* buf, size_t max, int timeoutMs) {
     if (n > 0) return n;
     // A closed socket reads 0 bytes; a serial port whose far end is gone
     // reads 0 or fails with EIO.
-    if (n == 0) return errno = ECONNRESET, -1;
+    if (n == 0) return errno = HangUpError(), -1;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
     pollfd p{fd_, POLLIN | POLLRDHUP, 0};
     int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
@@ -186,7 +186,7 @@ long Transport::Receive(char* buf, size_t max, int timeoutMs) {
     if (rc == 0) return 0;
     if (rc < 0 && errno != EINTR) return -1;
     if (rc > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
-      return errno = ECONNRESET, -1;
+      return errno = HangUpError(), -1;
   }
 }
 

@@ -2,6 +2,7 @@
 // GPIB-USB, AR488) or a TCP connection (Prologix GPIB-ETHERNET). Every wait
 // is bounded by the caller's time limit; nothing here raises a signal.
 #pragma once
+#include <cerrno>
 #include <cstddef>
 #include <string>
 
@@ -27,7 +28,7 @@ class Transport {
   bool Send(const std::string& bytes, int timeoutMs);
   // Waits up to timeoutMs (negative: no limit) for bytes. Returns the count
   // received, 0 when none came in time, -1 with errno set when the stream
-  // failed or the peer closed it (ECONNRESET).
+  // failed or the far end went away.
   long Receive(char* buf, size_t max, int timeoutMs);
   // Throws away whatever has arrived and is still arriving until the stream
   // stays quiet for quietMs, at most limitMs in all. False when it failed.
@@ -37,6 +38,9 @@ class Transport {
   bool OpenSerial(const BoardSettings& s);
   bool OpenTcp(const BoardSettings& s);
   bool PeerGone();
+  // The error a stream that went away reports: a serial port unplugged fails
+  // with EIO, a connection closed by the far end with ECONNRESET.
+  int HangUpError() const { return serial_ ? EIO : ECONNRESET; }
 
   int fd_ = -1;
   bool serial_ = false;
