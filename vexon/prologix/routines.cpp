@@ -1,6 +1,7 @@
 // The IEEE 488.2 routines that reduce to what the adapters do: data to and
 // from one device at a time, device clear, trigger, serial poll, the SRQ
 // line and IFC. An AR488 adds DCL, REN, parallel poll and FindLstn.
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -240,7 +241,10 @@ void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) 
   if (!ReadyOrFail(c.b, kBoardBase)) return;
   std::string answer;
   if (!StepOk(c.b, c.b.adapter->Ask("++findlstn", answer, 5000), kBoardBase)) return;
-  // The answer lists the primary addresses that answered.
+  // The answer lists the primary addresses that answered; firmware without
+  // the command answers with words instead.
+  for (char ch : answer)
+    if (std::isalpha(static_cast<unsigned char>(ch))) return Refuse(ECAP);
   bool listens[31] = {};
   for (const char* p = answer.c_str(); *p;) {
     char* end = nullptr;

@@ -3,7 +3,6 @@
 // or a handle and loading the bus hold the router's lock.
 #include "router.h"
 
-#include <memory>
 #include <mutex>
 
 #include "bus_loader.h"
@@ -25,21 +24,31 @@ std::mutex& RouterMutex() {
 std::atomic<const BusConfig*> loadedBus{nullptr};
 bool reserved[kMaxHandles];  // under the router's lock
 
+// Where the loaded bus lives, under the router's lock: owned by the library,
+// so it goes when the library is unloaded (a program that dlcloses it leaks
+// nothing).
+BusConfig& BusStorage() {
+  static BusConfig storage;
+  return storage;
+}
+
 }  // namespace
 
 const BusConfig* LoadedBus() {
   if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
   std::lock_guard l(RouterMutex());
   if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
-  auto bus = std::make_unique<BusConfig>();
-  if (!LoadBus(*bus)) return nullptr;
-  loadedBus.store(bus.release(), std::memory_order_release);
-  return loadedBus.load(std::memory_order_relaxed);
+  BusConfig bus;
+  if (!LoadBus(bus)) return nullptr;
+  BusStorage() = std::move(bus);
+  loadedBus.store(&BusStorage(), std::memory_order_release);
+  return &BusStorage();
 }
 
 void UseBus(const BusConfig& bus) {
   std::lock_guard l(RouterMutex());
-  loadedBus.store(new BusConfig(bus), std::memory_order_release);  // kept for the process
+  BusStorage() = bus;
+  loadedBus.store(&BusStorage(), std::memory_order_release);
 }
 
 int RefuseHandle(int ud) {
