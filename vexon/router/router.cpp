@@ -3,6 +3,7 @@
 // or a handle and loading the bus hold the router's lock.
 #include "router.h"
 
+#include <memory>
 #include <mutex>
 
 #include "bus_loader.h"
@@ -22,15 +23,13 @@ std::mutex& RouterMutex() {
 
 // Written once under the router's lock, then only read.
 std::atomic<const BusConfig*> loadedBus{nullptr};
-bool reserved[kMaxHandles];  // under the router's lock
 
-// Where the loaded bus lives, under the router's lock: owned by the library,
-// so it goes when the library is unloaded (a program that dlcloses it leaks
-// nothing).
-BusConfig& BusStorage() {
-  static BusConfig storage;
-  return storage;
+// Owns the loaded bus until the library is unloaded.
+std::unique_ptr<BusConfig>& BusOwner() {
+  static std::unique_ptr<BusConfig> owner;
+  return owner;
 }
+bool reserved[kMaxHandles];  // under the router's lock
 
 }  // namespace
 
@@ -38,17 +37,17 @@ const BusConfig* LoadedBus() {
   if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
   std::lock_guard l(RouterMutex());
   if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
-  BusConfig bus;
-  if (!LoadBus(bus)) return nullptr;
-  BusStorage() = std::move(bus);
-  loadedBus.store(&BusStorage(), std::memory_order_release);
-  return &BusStorage();
+  auto bus = std::make_unique<BusConfig>();
+  if (!LoadBus(*bus)) return nullptr;
+  BusOwner() = std::move(bus);
+  loadedBus.store(BusOwner().get(), std::memory_order_release);
+  return BusOwner().get();
 }
 
 void UseBus(const BusConfig& bus) {
   std::lock_guard l(RouterMutex());
-  BusStorage() = bus;
-  loadedBus.store(&BusStorage(), std::memory_order_release);
+  BusOwner() = std::make_unique<BusConfig>(bus);
+  loadedBus.store(BusOwner().get(), std::memory_order_release);
 }
 
 int RefuseHandle(int ud) {
