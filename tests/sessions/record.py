@@ -15,6 +15,7 @@ import select
 import shlex
 import subprocess
 import sys
+import tempfile
 import time
 
 
@@ -35,6 +36,34 @@ def command(build, header):
             k, _, v = h[4:].strip().partition("=")
             env[k] = v
     return [vorel] + args, env
+
+
+def start_emulator(build, header, env):
+    """As the runner: the adapter emulator of an "emulator:" header, and the
+    bus file of a "bus:" template with its port and pseudo-terminal."""
+    args = [h[9:] for h in header if h.startswith("emulator:")]
+    if not args:
+        return None
+    folder = tempfile.mkdtemp(prefix="vorel_session.")
+    port_file, pty = folder + "/port", folder + "/tty"
+    emulator = subprocess.Popen(
+        [build + "/tests/adapter_emulator/adapter_emulator", "--port-file", port_file, "--pty", pty,
+         "--log", folder + "/lines.log", "--drop-on", "DROP-ADAPTER"] + shlex.split(args[0]),
+        stdout=subprocess.DEVNULL)
+    for _ in range(500):
+        if os.path.exists(port_file) and os.path.lexists(pty):
+            break
+        time.sleep(0.01)
+    port = open(port_file).read().strip()
+    for h in header:
+        if h.startswith("bus:"):
+            bus = open(h[4:].strip()).read()
+            bus = bus.replace("@EMULATOR_PORT@", port).replace("@EMULATOR_PTY@", pty)
+            with open(folder + "/bus.yaml", "w") as f:
+                f.write(bus)
+            env["VOREL_BUS"] = folder + "/bus.yaml"
+    emulator.names = [("127.0.0.1:" + port, "127.0.0.1:@EMULATOR_PORT@"), (pty, "@EMULATOR_PTY@")]
+    return emulator
 
 
 def waiting_for_input(pid):
@@ -74,6 +103,7 @@ def main():
     if typed and typed[-1] == "":
         typed = typed[:-1]
     argv, env = command(build, header)
+    emulator = start_emulator(build, header, env)
     proc = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, env=env)
     out = []
@@ -97,9 +127,16 @@ def main():
     rest = proc.stdout.read()
     out.append(rest)
     proc.wait()
+    output = b"".join(out)
+    if emulator:
+        emulator.terminate()
+        emulator.wait()
+        # As the runner: the emulator's port and device change from run to run.
+        for name, mark in emulator.names:
+            output = output.replace(name.encode(), mark.encode())
     sys.stdout.buffer.write(("\n".join(header) + "\n---\n").encode("utf-8"))
     # Typed lines are UTF-8 markers around latin-1 text; write the bytes as they are.
-    sys.stdout.buffer.write(b"".join(out))
+    sys.stdout.buffer.write(output)
 
 
 main()

@@ -12,6 +12,10 @@
 //   env: NAME=VALUE              an environment variable for vorel (VOREL_BUS=FILE
 //                                names a bus file; without it the bus is the built-in one)
 //   binary: PATH                 run this vorel instead, PATH relative to the build tree
+//   emulator: ARGS               start the adapter emulator first (ARGS: its own options,
+//                                such as --ar488), stopped when vorel ends
+//   bus: TEMPLATE                the bus file: TEMPLATE with @EMULATOR_PORT@ and @EMULATOR_PTY@
+//                                replaced by the emulator's TCP port and pseudo-terminal
 //   # ...                        a comment
 // In header values @BUILD@ stands for the build tree. Buffer addresses
 // ("0x" and 16 upper-case hex digits) match any other address.
@@ -19,6 +23,7 @@
 // Usage: session_runner VOREL SESSION_FILE BUILD_DIR   (run in the session file's folder)
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +37,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -43,6 +49,9 @@ struct Session {
   std::string binary;
   std::vector<std::string> args;
   std::vector<std::string> env;
+  bool emulator = false;
+  std::vector<std::string> emulatorArgs;
+  std::string busTemplate;
   std::string input;
   std::string expected;
 };
@@ -97,6 +106,12 @@ bool ReadSession(const char* path, Session& s) {
     } else if (line.rfind("binary:", 0) == 0) {
       size_t b = line.find_first_not_of(' ', 7);
       if (b != std::string::npos) s.binary = buildDir + "/" + line.substr(b);
+    } else if (line.rfind("emulator:", 0) == 0) {
+      s.emulator = true;
+      for (auto& a : SplitArgs(line.substr(9))) s.emulatorArgs.push_back(Expand(a));
+    } else if (line.rfind("bus:", 0) == 0) {
+      size_t b = line.find_first_not_of(' ', 4);
+      if (b != std::string::npos) s.busTemplate = line.substr(b);
     } else if (line.rfind("env:", 0) == 0) {
       size_t b = line.find_first_not_of(' ', 4);
       if (b != std::string::npos) s.env.push_back(Expand(line.substr(b)));
@@ -224,6 +239,71 @@ std::string MaskPointers(const std::string& s) {
   return out;
 }
 
+// The adapter emulator of a session, with its files in a folder of its own.
+struct Emulator {
+  pid_t pid = -1;
+  std::string dir, port, pty;
+};
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream all;
+  all << f.rdbuf();
+  return all.str();
+}
+
+void Replace(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+}
+
+// Starts the emulator and waits up to 5 s for its port and pseudo-terminal;
+// writes the session's bus file from its template. False when it failed.
+bool StartEmulator(Session& s, Emulator& e) {
+  char dir[] = "/tmp/vorel_session.XXXXXX";
+  if (!mkdtemp(dir)) return false;
+  e.dir = dir;
+  const std::string portFile = e.dir + "/port", pty = e.dir + "/tty";
+  e.pid = fork();
+  if (e.pid < 0) return false;
+  if (e.pid == 0) {
+    std::string binary = buildDir + "/tests/adapter_emulator/adapter_emulator";
+    std::vector<std::string> words{binary, "--port-file", portFile, "--pty", pty, "--log", e.dir + "/lines.log",
+                                   "--drop-on", "DROP-ADAPTER"};
+    words.insert(words.end(), s.emulatorArgs.begin(), s.emulatorArgs.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string port;
+  struct stat st;
+  for (int i = 0; i < 500 && (port.empty() || lstat(pty.c_str(), &st) != 0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    port = ReadWhole(portFile);
+  }
+  if (port.empty()) return false;
+  port.erase(port.find_last_not_of("\n") + 1);
+  e.port = port;
+  e.pty = pty;
+  if (!s.busTemplate.empty()) {
+    std::string bus = ReadWhole(s.busTemplate);
+    Replace(bus, "@EMULATOR_PORT@", port);
+    Replace(bus, "@EMULATOR_PTY@", pty);
+    std::ofstream(e.dir + "/bus.yaml") << bus;
+    s.env.push_back("VOREL_BUS=" + e.dir + "/bus.yaml");
+  }
+  return true;
+}
+
+void StopEmulator(Emulator& e) {
+  if (e.pid <= 0) return;
+  kill(e.pid, SIGTERM);
+  waitpid(e.pid, nullptr, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,7 +319,20 @@ int main(int argc, char** argv) {
   }
   std::string output;
   const std::string vorel = s.binary.empty() ? argv[1] : s.binary;
-  if (!Run(vorel.c_str(), s, output)) {
+  Emulator emulator;
+  if (s.emulator && !StartEmulator(s, emulator)) {
+    StopEmulator(emulator);
+    std::cerr << "cannot start the adapter emulator\n";
+    return 2;
+  }
+  bool ran = Run(vorel.c_str(), s, output);
+  StopEmulator(emulator);
+  // Messages name the emulator's port and device, which change from run to run.
+  if (s.emulator) {
+    Replace(output, "127.0.0.1:" + emulator.port, "127.0.0.1:@EMULATOR_PORT@");
+    Replace(output, emulator.pty, "@EMULATOR_PTY@");
+  }
+  if (!ran) {
     std::cerr << "cannot start " << vorel << "\n";
     return 2;
   }

@@ -9,6 +9,8 @@
 namespace vexon {
 
 Backend SimBackend();
+Backend PrologixBackend();
+Backend Ar488Backend();
 #ifdef VEXON_NULL_BACKEND
 Backend NullBackend();
 #endif
@@ -29,7 +31,7 @@ Backend Unavailable() {
   return b;
 }
 
-constexpr char kLinuxGpib[] = "linux-gpib", kPrologix[] = "prologix", kAr488[] = "ar488";
+constexpr char kLinuxGpib[] = "linux-gpib";
 
 struct BackendEntry {
   const char* name;
@@ -39,8 +41,8 @@ struct BackendEntry {
 const BackendEntry kBackends[] = {
     {"sim", &SimBackend},
     {kLinuxGpib, &Unavailable<kLinuxGpib>},
-    {kPrologix, &Unavailable<kPrologix>},
-    {kAr488, &Unavailable<kAr488>},
+    {"prologix", &PrologixBackend},
+    {"ar488", &Ar488Backend},
 #ifdef VEXON_NULL_BACKEND
     {"null", &NullBackend},  // the benchmark's: does nothing
 #endif

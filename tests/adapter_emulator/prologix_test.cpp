@@ -1,0 +1,318 @@
+// The adapter back ends through the emulated adapter, over TCP and a
+// pseudo-terminal: the same calls give the same results as on the simulated
+// bus itself, a repeated query costs two lines, and an adapter that goes
+// away fails one call with EDVR and then comes back.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "emulator_process.h"
+#include "vexon/router/driver_api.h"
+#include "vexon/router/router.h"
+
+namespace {
+
+// Boards of the test bus.
+constexpr int kSim = 0, kTcp = 2, kPty = 3, kAr488 = 4, kRefused = 5, kUnplugged = 6;
+
+EmulatorProcess prologix, ar488;
+
+// A port nothing listens on.
+int ClosedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+class AdapterBus : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    char dir[] = "/tmp/prologix_test.XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string root = dir;
+    mkdir((root + "/p").c_str(), 0700);
+    mkdir((root + "/a").c_str(), 0700);
+    ASSERT_TRUE(prologix.Start(root + "/p", false));
+    ASSERT_TRUE(ar488.Start(root + "/a", true));
+    vexon::BusConfig bus = vexon::DefaultBus();
+    auto adapter = [](int index, const char* backend) {
+      vexon::BoardSettings s;
+      s.index = index;
+      s.backend = backend;
+      return s;
+    };
+    vexon::BoardSettings tcp = adapter(kTcp, "prologix"), pty = adapter(kPty, "prologix"),
+                         ar = adapter(kAr488, "ar488"), refused = adapter(kRefused, "prologix"),
+                         unplugged = adapter(kUnplugged, "prologix");
+    tcp.host = refused.host = "127.0.0.1";
+    tcp.tcpPort = prologix.port;
+    refused.tcpPort = ClosedPort();
+    pty.port = prologix.ptyLink;
+    ar.port = ar488.ptyLink;
+    unplugged.port = root + "/no-such-tty";
+    bus.boards = {bus.boards[0], tcp, pty, ar, refused, unplugged};
+    vexon::UseBus(bus);
+  }
+  void TearDown() override {
+    prologix.Stop();
+    ar488.Stop();
+  }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new AdapterBus);
+
+// One call's outcome as the comparison sees it: the transfer bits of ibsta
+// (the line and addressing bits of a board differ by nature), iberr with ERR,
+// ibcntl and the bytes read.
+std::string Outcome(const std::string& what, const void* data = nullptr, int n = 0) {
+  int sta = Ibsta();
+  std::string s = what + ": sta " + std::to_string(sta & (ERR | TIMO | END | CMPL));
+  if (sta & ERR) s += " err " + std::to_string(Iberr());
+  s += " cnt " + std::to_string(Ibcnt());
+  for (int i = 0; i < n && !(sta & ERR); ++i) s += " " + std::to_string(static_cast<const uint8_t*>(data)[i]);
+  return s;
+}
+
+// The calls a program makes through any board that can address devices.
+std::vector<std::string> Session(int board) {
+  std::vector<std::string> out;
+  char buf[512];
+  auto dev = [&](int pad, int sad = 0) { return ibdev(board, pad, sad, 10, 1, 0); };
+  auto write = [&](const char* what, int ud, const std::string& s) {
+    ibwrt(ud, s.data(), static_cast<int>(s.size()));
+    out.push_back(Outcome(what));
+  };
+  auto read = [&](const char* what, int ud, int count) {
+    ibrd(ud, buf, count);
+    out.push_back(Outcome(what, buf, Ibcnt()));
+  };
+  int dmm = dev(1), loop = dev(2), seq = dev(3), sec = dev(4, 0x60), faulty = dev(5);
+  ibclr(seq);  // an adapter reads ahead of a talker that never ends
+  write("query", dmm, "*IDN?\n");
+  read("answer", dmm, 100);
+  write("query", dmm, "MEAS:VOLT?\n");
+  read("first part", dmm, 5);
+  read("rest", dmm, 100);
+  read("nothing to say", dmm, 100);
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+  write("every byte value", loop, all);
+  read("back", loop, 300);
+  write("secondary", sec, "VAL?\n");
+  read("secondary answer", sec, 100);
+  for (int i = 0; i < 2; ++i) {
+    char stb = 0;
+    ibrsp(faulty, &stb);
+    out.push_back(Outcome("serial poll", &stb, 1));
+  }
+  read("never ends", seq, 10);
+  read("goes on", seq, 10);
+  ibconfig(loop, IbcEOS, 0x400 | '\n');
+  out.push_back(Outcome("eos") + " previous " + std::to_string(Iberr()));
+  write("two lines", loop, "ab\ncd");
+  read("to the EOS byte", loop, 10);
+  read("to EOI", loop, 10);
+  ibclr(dmm);
+  out.push_back(Outcome("clear"));
+  ibtrg(dmm);
+  out.push_back(Outcome("trigger"));
+  ibloc(dmm);
+  out.push_back(Outcome("local"));
+  int tmo = 0;
+  ibask(dmm, IbcTMO, &tmo);
+  out.push_back(Outcome("ask") + " value " + std::to_string(tmo));
+  Send(board, 1, "*IDN?", 5, NLend);
+  out.push_back(Outcome("Send"));
+  Receive(board, 1, buf, 100, STOPend);
+  out.push_back(Outcome("Receive", buf, Ibcnt()));
+  short result = -1;
+  ReadStatusByte(board, 5, &result);
+  out.push_back(Outcome("ReadStatusByte") + " " + std::to_string(result));
+  TestSRQ(board, &result);
+  out.push_back(Outcome("TestSRQ") + " " + std::to_string(result));
+  DevClear(board, 1);
+  out.push_back(Outcome("DevClear"));
+  for (int ud : {dmm, loop, seq, sec, faulty}) ibonl(ud, 0);
+  return out;
+}
+
+TEST(PrologixBackEnd, SameResultsAsTheSimulatedBus) {
+  // The emulator's bus and ours start alike and see each session once more.
+  std::vector<std::string> direct = Session(kSim);
+  EXPECT_EQ(Session(kTcp), direct);
+  direct = Session(kSim);
+  EXPECT_EQ(Session(kPty), direct);
+}
+
+TEST(PrologixBackEnd, RepeatedQueryCostsTwoLines) {
+  for (int board : {kTcp, kPty}) {
+    int dmm = ibdev(board, 1, 0, 11, 1, 0);
+    char buf[100];
+    for (int i = 0; i < 2; ++i) {
+      int before = prologix.LinesLogged();
+      ibwrt(dmm, "*IDN?\n", 6);
+      ibrd(dmm, buf, sizeof buf);
+      EXPECT_EQ(Ibsta() & (ERR | END), END);
+      if (i == 1) {
+        EXPECT_EQ(prologix.LinesLogged() - before, 2) << prologix.LastLines(6);
+        EXPECT_EQ(prologix.LastLines(2), "data: *IDN?\\x0a\n++read eoi\n");
+      }
+    }
+    ibonl(dmm, 0);
+  }
+}
+
+TEST(PrologixBackEnd, CallsTheAdaptersCannotMakeFailWithEcap) {
+  int board = ibfindA("gpib2"), dmm = ibdev(kTcp, 1, 0, 11, 1, 0);
+  char buf[8] = {}, ppr = 0;
+  const uint16_t list[] = {1, NOADDR};
+  short result = 0;
+  struct Row {
+    const char* call;
+    std::function<void()> run;
+  };
+  const Row rows[] = {
+      {"ibcmd", [&] { ibcmd(board, "?", 1); }},
+      {"ibcmda", [&] { ibcmda(board, "?", 1); }},
+      {"ibgts", [&] { ibgts(board, 0); }},
+      {"ibcac", [&] { ibcac(board, 0); }},
+      {"ibpct", [&] { ibpct(dmm); }},
+      {"ibppc", [&] { ibppc(dmm, 0x61); }},
+      {"ibrpp", [&] { ibrpp(board, &ppr); }},
+      {"ibrda", [&] { ibrda(dmm, buf, 8); }},
+      {"ibwrta", [&] { ibwrta(dmm, "x", 1); }},
+      {"ibnotify", [&] { ibnotify(dmm, 0, nullptr, nullptr); }},
+      {"board ibwrt", [&] { ibwrt(board, "x", 1); }},
+      {"SendCmds", [&] { SendCmds(kTcp, "?", 1); }},
+      {"PPollConfig", [&] { PPollConfig(kTcp, 1, 1, 1); }},
+      {"PPoll", [&] { PPoll(kTcp, &result); }},
+      {"PassControl", [&] { PassControl(kTcp, 1); }},
+      {"DCL", [&] { DevClear(kTcp, NOADDR); }},
+      {"EnableRemote", [&] { EnableRemote(kTcp, list); }},
+  };
+  for (const Row& r : rows) {
+    r.run();
+    EXPECT_EQ(Ibsta() & ERR, ERR) << r.call;
+    EXPECT_EQ(Iberr(), ECAP) << r.call;
+    EXPECT_EQ(Ibcnt(), 0) << r.call;
+  }
+  ibonl(dmm, 0);
+  ibonl(board, 0);
+}
+
+// Waits up to 5 s for the emulator to have dropped its connections n times.
+bool DroppedTimes(const EmulatorProcess& e, int n) {
+  for (int i = 0; i < 500; ++i) {
+    int seen = 0;
+    std::string all = e.LastLines(100000);
+    for (size_t at = 0; (at = all.find("-- dropped", at)) != std::string::npos; ++at) ++seen;
+    if (seen >= n) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST(PrologixBackEnd, AdapterGoingAwayFailsOneCallThenComesBack) {
+  const int boards[] = {kTcp, kPty};
+  int dmm[2];
+  char buf[100];
+  auto query = [&](int ud) {
+    ibwrt(ud, "*IDN?\n", 6);
+    ibrd(ud, buf, sizeof buf);
+    if (Ibsta() & ERR) return "error " + std::to_string(Iberr()) + " " + std::to_string(Ibcnt());
+    return std::string(buf, Ibcnt());
+  };
+  const std::string kIdn = "TARNWICK,SIM-DMM,0001,1.0\n";
+  auto failsOnce = [&](int ud) {
+    ibwrt(ud, "*IDN?\n", 6);
+    EXPECT_EQ(Ibsta() & ERR, ERR);
+    EXPECT_EQ(Iberr(), EDVR);
+    EXPECT_NE(Ibcnt(), 0);  // the system error
+    EXPECT_EQ(query(ud), kIdn);
+  };
+  for (int i = 0; i < 2; ++i) {
+    dmm[i] = ibdev(boards[i], 1, 0, 11, 1, 0);
+    EXPECT_EQ(query(dmm[i]), kIdn);
+  }
+  ASSERT_TRUE(prologix.Drop());
+  for (int ud : dmm) failsOnce(ud);
+  int drops = 1;
+  for (int ud : dmm) {
+    // A write after the far end closed succeeds locally; the next call finds out.
+    ibwrt(ud, "DROP-ADAPTER\n", 13);
+    ASSERT_TRUE(DroppedTimes(prologix, ++drops));
+    failsOnce(ud);
+    ibonl(ud, 0);
+  }
+}
+
+TEST(PrologixBackEnd, AdapterNotThereFailsWithTheSystemError) {
+  struct Row {
+    int board, error;
+  } rows[] = {{kRefused, ECONNREFUSED}, {kUnplugged, ENOENT}};
+  for (const Row& r : rows) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      EXPECT_EQ(ibdev(r.board, 1, 0, 11, 1, 0), -1);
+      EXPECT_EQ(Iberr(), EDVR);
+      EXPECT_EQ(Ibcnt(), r.error);
+    }
+  }
+}
+
+TEST(Ar488BackEnd, ServiceRequestsAndTheExtraCommands) {
+  short result = -1;
+  TestSRQ(kAr488, &result);
+  EXPECT_EQ(result, 1);  // the faulty device asks from power-on
+  WaitSRQ(kAr488, &result);
+  EXPECT_EQ(Ibsta() & (SRQI | TIMO), SRQI);
+  const uint16_t candidates[] = {1, 5, NOADDR};
+  FindRQS(kAr488, candidates, &result);
+  EXPECT_EQ(Ibcnt(), 1);
+  EXPECT_EQ(result & 0x40, 0x40);
+  int board = ibfindA("gpib4");
+  ibconfig(board, IbcTMO, 10);
+  WaitSRQ(kAr488, &result);
+  EXPECT_EQ(Ibsta() & (ERR | TIMO), TIMO);
+  EXPECT_EQ(result, 0);
+
+  const uint16_t pads[] = {1, 2, 3, 4, 5, 6, 7, NOADDR};
+  uint16_t found[8] = {};
+  FindLstn(kAr488, pads, found, 8);
+  ASSERT_EQ(Ibcnt(), 5);
+  EXPECT_EQ(std::vector<uint16_t>(found, found + 5), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+  FindLstn(kAr488, pads, found, 2);
+  EXPECT_EQ(Iberr(), ETAB);
+  const uint16_t none[] = {NOADDR};
+  struct Row {
+    const char* call;
+    std::function<void()> run;
+  } rows[] = {
+      {"DCL", [&] { DevClear(kAr488, NOADDR); }},
+      {"PPoll", [&] { PPoll(kAr488, &result); }},
+      {"EnableRemote", [&] { EnableRemote(kAr488, none); }},
+      {"EnableLocal", [&] { EnableLocal(kAr488, none); }},
+      {"SendIFC", [&] { SendIFC(kAr488); }},
+  };
+  for (const Row& r : rows) {
+    r.run();
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << r.call;
+  }
+  ibonl(board, 0);
+}
+
+}  // namespace

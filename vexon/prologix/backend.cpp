@@ -1,0 +1,95 @@
+// The back ends "prologix" and "ar488": one set of operations, the AR488's
+// extra commands used only where the board says ar488.
+#include <cerrno>
+#include <type_traits>
+
+#include "calls.h"
+#include "options.h"
+
+namespace vexon {
+
+namespace {
+
+namespace px = prologix;
+
+// Nothing thrown leaves an operation: a failure to allocate fails the call.
+template <auto F>
+struct Guarded;
+template <class R, class... A, R (*F)(A...)>
+struct Guarded<F> {
+  static R Call(A... args) {
+    try {
+      return F(args...);
+    } catch (...) {
+      if constexpr (std::is_same_v<R, void>) {
+        Fail(0, EDVR, ENOMEM);
+      } else if constexpr (std::is_same_v<R, bool>) {
+        Fail(0, EDVR, ENOMEM);
+        return false;
+      } else {
+        return Fail(0, EDVR, ENOMEM);
+      }
+    }
+  }
+};
+
+template <bool kAr488>
+bool OpenBoard(const BoardSettings& s) {
+  return px::OpenBoard(s, kAr488);
+}
+
+template <bool kAr488>
+Backend AdapterBackend() {
+  Backend b;
+  b.name = kAr488 ? "ar488" : "prologix";
+  b.openBoard = &Guarded<&OpenBoard<kAr488>>::Call;
+  b.closeBoard = &Guarded<&px::CloseBoard>::Call;
+  b.openBoardHandle = &Guarded<&px::OpenBoardHandle>::Call;
+  b.openDevice = &Guarded<&px::OpenDevice>::Call;
+  b.ibonl = &Guarded<&px::Online>::Call;
+  b.ibask = &Guarded<&px::AskOption>::Call;
+  b.ibconfig = &Guarded<&px::ConfigureOption>::Call;
+  b.ibeos = &Guarded<&px::SetEos>::Call;
+#define VEXON_ADAPTER_OPERATION(name) b.name = &Guarded<&px::name>::Call;
+  VEXON_ADAPTER_OPERATION(ibwrt)
+  VEXON_ADAPTER_OPERATION(ibrd)
+  VEXON_ADAPTER_OPERATION(ibwrtfA)
+  VEXON_ADAPTER_OPERATION(ibrdfA)
+  VEXON_ADAPTER_OPERATION(ibrsp)
+  VEXON_ADAPTER_OPERATION(ibclr)
+  VEXON_ADAPTER_OPERATION(ibtrg)
+  VEXON_ADAPTER_OPERATION(ibloc)
+  VEXON_ADAPTER_OPERATION(ibsic)
+  VEXON_ADAPTER_OPERATION(ibwait)
+  VEXON_ADAPTER_OPERATION(ibstop)
+  VEXON_ADAPTER_OPERATION(Send)
+  VEXON_ADAPTER_OPERATION(SendList)
+  VEXON_ADAPTER_OPERATION(Receive)
+  VEXON_ADAPTER_OPERATION(DevClear)
+  VEXON_ADAPTER_OPERATION(DevClearList)
+  VEXON_ADAPTER_OPERATION(Trigger)
+  VEXON_ADAPTER_OPERATION(TriggerList)
+  VEXON_ADAPTER_OPERATION(EnableLocal)
+  VEXON_ADAPTER_OPERATION(SendLLO)
+  VEXON_ADAPTER_OPERATION(SendIFC)
+  VEXON_ADAPTER_OPERATION(ReadStatusByte)
+  VEXON_ADAPTER_OPERATION(AllSpoll)
+  VEXON_ADAPTER_OPERATION(FindRQS)
+  VEXON_ADAPTER_OPERATION(TestSRQ)
+  VEXON_ADAPTER_OPERATION(WaitSRQ)
+  if (kAr488) {  // what only the AR488's commands allow
+    VEXON_ADAPTER_OPERATION(EnableRemote)
+    VEXON_ADAPTER_OPERATION(FindLstn)
+    VEXON_ADAPTER_OPERATION(PPoll)
+    VEXON_ADAPTER_OPERATION(ibrpp)
+  }
+#undef VEXON_ADAPTER_OPERATION
+  return b;
+}
+
+}  // namespace
+
+Backend PrologixBackend() { return AdapterBackend<false>(); }
+Backend Ar488Backend() { return AdapterBackend<true>(); }
+
+}  // namespace vexon

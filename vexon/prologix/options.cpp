@@ -1,0 +1,66 @@
+// Handle settings: the same options, ranges and answers as the simulated bus.
+#include "options.h"
+
+#include <cstring>
+
+#include "../sim/bus.h"
+#include "board.h"
+
+namespace vexon::prologix {
+
+using vorel::sim::OptionInfo;
+using vorel::sim::optionInfo;
+
+int SetOption(std::map<int, int>& c, int option, int value) {
+  int prev = c[option];
+  c[option] = value;
+  if (option == IbcEOS) {
+    c[IbcEOSchar] = value & 0xFF;
+    c[IbcEOSrd] = (value & 0x400) != 0;
+    c[IbcEOSwrt] = (value & 0x800) != 0;
+    c[IbcEOScmp] = (value & 0x1000) != 0;
+  } else if (option == IbcEOSchar || option == IbcEOSrd || option == IbcEOSwrt || option == IbcEOScmp) {
+    c[IbcEOS] = c[IbcEOSchar] | (c[IbcEOSrd] ? 0x400 : 0) | (c[IbcEOSwrt] ? 0x800 : 0) |
+                (c[IbcEOScmp] ? 0x1000 : 0);
+  }
+  return prev;
+}
+
+int AskOption(int ud, int option, int* value) {
+  Handle& h = HandleAt(ud);
+  std::lock_guard l(BoardAt(h.board).lock);
+  const OptionInfo* o = optionInfo(option);
+  if (!value || !o) return Fail(BaseOf(h), EARG);
+  if (!(h.isBoard ? o->board : o->device)) return Fail(BaseOf(h), ECAP);
+  int v = option == IbcBNA ? h.board : ConfigOf(h)[option];
+  std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
+  return Finish(BaseOf(h) | CMPL, 0, 0);
+}
+
+int ConfigureOption(int ud, int option, int value) {
+  Handle& h = HandleAt(ud);
+  Board& b = BoardAt(h.board);
+  std::lock_guard l(b.lock);
+  const OptionInfo* o = optionInfo(option);
+  if (!o) return Fail(BaseOf(h), EARG);
+  if (!(h.isBoard ? o->board : o->device) || o->readOnly) return Fail(BaseOf(h), ECAP);
+  if (value < o->lo || value > o->hi || (option == IbcSAD && value != 0 && value < 0x60))
+    return Fail(BaseOf(h), EARG);
+  // An AR488 drives REN on request.
+  if (h.isBoard && option == IbcSRE && b.adapter->ar488()) {
+    if (!ReadyOrFail(b, BaseOf(h))) return LastStatus();
+    if (!StepOk(b, b.adapter->Command(value ? "++ren 1" : "++ren 0"), BaseOf(h))) return LastStatus();
+  }
+  int prev = SetOption(ConfigOf(h), option, value);
+  return FinishWithValue(BaseOf(h) | CMPL, prev);
+}
+
+int SetEos(int ud, int v) {
+  Handle& h = HandleAt(ud);
+  std::lock_guard l(BoardAt(h.board).lock);
+  if (v < 0 || v > 0x1FFF) return Fail(BaseOf(h), EARG);
+  int prev = SetOption(ConfigOf(h), IbcEOS, v);
+  return FinishWithValue(BaseOf(h) | CMPL, prev);
+}
+
+}  // namespace vexon::prologix

@@ -1,0 +1,16 @@
+// The handle settings (ibask, ibconfig, ibeos), kept by the back end: the
+// adapter hears of them only when a transfer needs them.
+#pragma once
+#include <map>
+
+namespace vexon::prologix {
+
+// Sets an option, keeping IbcEOS and its parts (EOS byte, EOSrd, EOSwrt,
+// EOScmp) in step; returns the previous value.
+int SetOption(std::map<int, int>& config, int option, int value);
+
+int AskOption(int ud, int option, int* value);
+int ConfigureOption(int ud, int option, int value);
+int SetEos(int ud, int v);
+
+}  // namespace vexon::prologix
