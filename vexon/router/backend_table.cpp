@@ -9,6 +9,7 @@
 namespace vexon {
 
 Backend SimBackend();
+Backend LinuxGpibBackend();
 #ifdef VEXON_NULL_BACKEND
 Backend NullBackend();
 #endif
@@ -29,7 +30,7 @@ Backend Unavailable() {
   return b;
 }
 
-constexpr char kLinuxGpib[] = "linux-gpib", kPrologix[] = "prologix", kAr488[] = "ar488";
+constexpr char kPrologix[] = "prologix", kAr488[] = "ar488";
 
 struct BackendEntry {
   const char* name;
@@ -38,7 +39,7 @@ struct BackendEntry {
 
 const BackendEntry kBackends[] = {
     {"sim", &SimBackend},
-    {kLinuxGpib, &Unavailable<kLinuxGpib>},
+    {"linux-gpib", &LinuxGpibBackend},
     {kPrologix, &Unavailable<kPrologix>},
     {kAr488, &Unavailable<kAr488>},
 #ifdef VEXON_NULL_BACKEND
