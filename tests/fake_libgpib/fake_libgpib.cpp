@@ -56,6 +56,7 @@ void Log(const char* format, ...) {
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
   lastCall = line;
+  std::fflush(stdout);  // the log shows where the call happened
   std::fprintf(stderr, "libgpib: %s\n", line);
 }
 

@@ -9,7 +9,8 @@
 //
 // Header lines:
 //   args: -e -c "ibfind gpib0"   command-line arguments (double quotes group, \" is a quote)
-//   env: NAME=VALUE              an environment variable for vorel
+//   env: NAME=VALUE              an environment variable for vorel (VOREL_BUS=FILE
+//                                names a bus file; without it the bus is the built-in one)
 //   binary: PATH                 run this vorel instead, PATH relative to the build tree
 //   # ...                        a comment
 // In header values @BUILD@ stands for the build tree. Buffer addresses
@@ -134,6 +135,12 @@ bool Run(const char* vorel, const Session& s, std::string& output) {
     dup2(out[1], 1);
     dup2(out[1], 2);
     close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    // The bus is the built-in one unless the session names a file: neither a
+    // user's nor the system's bus file reaches a session.
+    setenv("XDG_CONFIG_HOME", (buildDir + "/tests/no-config").c_str(), 1);
+    unsetenv("VOREL_BUS");
+    if (access("/etc/vorel/bus.yaml", F_OK) == 0)
+      setenv("VOREL_BUS", (buildDir + "/share/vorel/examples/default-bus.yaml").c_str(), 1);
     for (const auto& e : s.env) putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> argv;
     // VOREL_SESSION_WRAPPER runs vorel under another program (valgrind),

@@ -3,9 +3,9 @@
 #include <dlfcn.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "../../src/driver/gpib.h"
 #include "../router/status.h"
@@ -57,15 +57,15 @@ const Libgpib* LoadLibgpib(int board) {
   void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
   if (!library) {
     const char* why = dlerror();
-    std::fprintf(stderr, "vexon: gpib%d: linux-gpib: %s\n", board, why ? why : kLibraryName);
+    ReportProblem("gpib" + std::to_string(board) + ": linux-gpib: " + (why ? why : kLibraryName));
     Fail(0, EDVR, kNotLoaded);
     return nullptr;
   }
   auto* lib = new Libgpib;  // kept for the life of the process, as the library
   const char* missing = nullptr;
   if (!BindAll(library, *lib, missing)) {
-    std::fprintf(stderr, "vexon: gpib%d: linux-gpib: %s has no %s\n", board, kLibraryName,
-                 missing);
+    ReportProblem("gpib" + std::to_string(board) + ": linux-gpib: " + kLibraryName + " has no " +
+                  missing);
     delete lib;
     dlclose(library);
     Fail(0, EDVR, kNoEntryPoint);

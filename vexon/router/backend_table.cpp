@@ -1,7 +1,7 @@
 // The back ends this build knows, by the name a bus file gives them. The
 // router knows no other. A back end not built in opens no board.
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "backend.h"
 #include "status.h"
@@ -22,8 +22,8 @@ Backend Unavailable() {
   Backend b;
   b.name = kName;
   b.openBoard = [](const BoardSettings& s) {
-    std::fprintf(stderr, "vexon: gpib%d: back end \"%s\" is not available in this build\n", s.index,
-                 kName);
+    ReportProblem("gpib" + std::to_string(s.index) + ": back end \"" + kName +
+                  "\" is not available in this build");
     Fail(0, EDVR);
     return false;
   };

@@ -3,6 +3,7 @@
 #include "status.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include "../../src/driver/gpib.h"
 
@@ -53,6 +54,11 @@ int FinishWithValue(int s, int value) {
 int LastStatus() { return sta.load(std::memory_order_relaxed); }
 int LastError() { return err.load(std::memory_order_relaxed); }
 int LastCount() { return cnt.load(std::memory_order_relaxed); }
+
+void ReportProblem(const std::string& text) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "vexon: %s\n", text.c_str());
+}
 
 void ResetStatus() { FinishWithValue(0, 0); }
 

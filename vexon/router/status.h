@@ -2,6 +2,7 @@
 // thread as the classic API has them. Back ends leave them here; the router
 // hands them out through Ibsta(), Iberr(), Ibcnt() (or the legacy variables).
 #pragma once
+#include <string>
 
 namespace vexon {
 
@@ -15,6 +16,11 @@ int FinishWithValue(int sta, int value);
 int LastStatus();
 int LastError();
 int LastCount();
+// Writes one line "vexon: TEXT" on stderr. The program's own standard
+// output is flushed first, so that the line shows where it happened when
+// both go to the same place.
+void ReportProblem(const std::string& text);
+
 // Back to zeros, for a test or fuzzer that starts over.
 void ResetStatus();
 

@@ -1,0 +1,337 @@
+// The bus file's sections: boards, devices (instrument definitions),
+// resources (where simulated instruments sit) and names. Every check throws
+// BusFileError naming the place in the file.
+#include "bus_file.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <regex>
+
+#include "../sim/definition_reader.h"
+#include "backend.h"
+
+namespace vexon {
+
+namespace {
+
+// The keys each back end takes besides `backend`.
+struct BackendKeys {
+  const char* backend;
+  std::vector<const char*> keys;
+};
+const BackendKeys kBackendKeys[] = {
+    {"sim", {"backend", "pad", "system_controller"}},
+    {"linux-gpib", {"backend", "minor"}},
+    {"prologix", {"backend", "port", "host", "tcp_port", "baud"}},
+    {"ar488", {"backend", "port", "host", "tcp_port", "baud"}},
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// "gpibN" in any case, N from 0 to 999; -1 otherwise.
+int BoardIndex(const std::string& name) {
+  static const std::regex board("gpib([0-9]{1,3})", std::regex::icase);
+  std::smatch m;
+  return std::regex_match(name, m, board) ? std::stoi(m[1]) : -1;
+}
+
+struct Address {
+  int board = 0, pad = 0, sad = 0;
+};
+
+enum class Resource { Gpib, OtherInterface, Invalid };
+
+// A VISA resource name: GPIB[board]::PAD[::SAD]::INSTR, SAD 0 to 30 meaning
+// the secondary address 0x60 + SAD.
+Resource ParseResource(const YamlFile& file, const YAML::Node& node, Address& a) {
+  const std::string text = node.IsScalar() ? node.Scalar() : std::string();
+  static const std::regex gpib("GPIB([0-9]{0,3})::([0-9]{1,3})(?:::([0-9]{1,3}))?::INSTR",
+                               std::regex::icase);
+  static const std::regex other("(ASRL|TCPIP|USB).*", std::regex::icase);
+  std::smatch m;
+  if (std::regex_match(text, m, other)) return Resource::OtherInterface;
+  if (!std::regex_match(text, m, gpib)) return Resource::Invalid;
+  a.board = m[1].length() ? std::stoi(m[1]) : 0;
+  a.pad = std::stoi(m[2]);
+  a.sad = m[3].matched ? 0x60 + std::stoi(m[3]) : 0;
+  if (a.board >= kMaxBoards) file.Fail(node, text + ": boards run from GPIB0 to GPIB15");
+  if (a.pad > 30) file.Fail(node, text + ": primary address beyond 30");
+  if (m[3].matched && a.sad > 0x60 + 30) file.Fail(node, text + ": secondary address beyond 30");
+  return Resource::Gpib;
+}
+
+std::string BackendList() {
+  std::string list;
+  for (const BackendKeys& b : kBackendKeys) list += list.empty() ? b.backend : std::string(", ") + b.backend;
+  return list;
+}
+
+BoardSettings& BoardAt(BusConfig& bus, int index) {
+  auto at = bus.boards.begin();
+  while (at != bus.boards.end() && at->index < index) ++at;
+  if (at == bus.boards.end() || at->index != index) {
+    BoardSettings b;
+    b.index = index;
+    at = bus.boards.insert(at, b);
+  }
+  return *at;
+}
+
+void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSettings& b) {
+  const std::string where = "gpib" + std::to_string(index);
+  file.CheckMap(node, where);
+  b.index = index;
+  if (YAML::Node backend = Child(node, "backend"); backend.IsDefined()) {
+    b.backend = file.String(backend, "backend");
+    if (!FindBackend(b.backend.c_str()) || b.backend == "null")
+      file.Fail(backend, "unknown back end '" + b.backend + "' (expected " + BackendList() + ")");
+  }
+  for (const BackendKeys& k : kBackendKeys)
+    if (b.backend == k.backend) file.CheckKeys(node, k.keys, where + ", a " + b.backend + " board");
+  for (const auto& kv : node) {
+    const std::string key = kv.first.Scalar();
+    const YAML::Node& v = kv.second;
+    if (key == "pad") b.pad = file.Int(v, key, 0, 30);
+    else if (key == "system_controller") b.systemController = file.Bool(v, key);
+    else if (key == "minor") b.minor = file.Int(v, key, 0, 15);
+    else if (key == "port") b.port = file.String(v, key);
+    else if (key == "host") b.host = file.String(v, key);
+    else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
+    else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+  }
+  if (b.backend == "prologix" || b.backend == "ar488") {
+    const bool port = !b.port.empty(), host = !b.host.empty();
+    if (port == host)
+      file.Fail(port ? KeyNode(node, "host") : node,
+                where + ": give either 'port' (a serial device) or 'host' (TCP)");
+    if (port && Child(node, "tcp_port").IsDefined())
+      file.Fail(KeyNode(node, "tcp_port"), where + ": 'tcp_port' goes with 'host'");
+    if (host && Child(node, "baud").IsDefined())
+      file.Fail(KeyNode(node, "baud"), where + ": 'baud' goes with 'port'");
+  }
+}
+
+void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) {
+  file.CheckMap(boards, "boards");
+  if (Empty(boards)) return;
+  for (const auto& kv : boards) {
+    const int index = BoardIndex(kv.first.Scalar());
+    if (index < 0 || index >= kMaxBoards)
+      file.Fail(kv.first, "'" + kv.first.Scalar() + "' is not a board (gpib0 to gpib15)");
+    if (bus.board(index)) file.Fail(kv.first, "gpib" + std::to_string(index) + " given twice");
+    ReadBoard(file, index, kv.second, BoardAt(bus, index));
+  }
+}
+
+// The definition a resource names: from `devices`, or from another file.
+InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entry, const BusConfig& bus) {
+  YAML::Node device = Child(entry, "device");
+  const std::string name = file.String(device, "device");
+  YAML::Node filename = Child(entry, "filename");
+  if (!filename.IsDefined()) {
+    for (const InstrumentDefinition& d : bus.definitions)
+      if (d.name == name) return d;
+    file.Fail(device, "device '" + name + "' is not defined");
+  }
+  std::string path = file.String(filename, "filename");
+  if (path[0] != '/') {
+    const size_t slash = file.path.rfind('/');
+    if (slash != std::string::npos) path = file.path.substr(0, slash + 1) + path;
+  }
+  std::string text, reason;
+  int error = 0;
+  if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
+  const YamlFile other{path};
+  YAML::Node root;
+  try {
+    root = YAML::Load(text);
+  } catch (const YAML::Exception& e) {
+    other.Fail(e.mark, e.msg);
+  }
+  YAML::Node definition = Child(Child(root, "devices"), name);
+  if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
+  InstrumentDefinition d;
+  vorel::sim::ReadInstrumentDefinition(other, name, definition, d);
+  return d;
+}
+
+void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig& bus,
+                   std::map<std::string, int>& uses) {
+  file.CheckMap(resources, "resources");
+  if (Empty(resources)) return;
+  for (const auto& kv : resources) {
+    Address a;
+    const std::string resource = kv.first.Scalar();
+    Resource kind = ParseResource(file, kv.first, a);
+    if (kind == Resource::OtherInterface) continue;
+    if (kind == Resource::Invalid)
+      file.Fail(kv.first, "'" + resource + "' is not a resource (GPIBn::PAD[::SAD]::INSTR)");
+    file.CheckKeys(kv.second, {"device", "filename", "bundled"}, resource);
+    if (YAML::Node bundled = KeyNode(kv.second, "bundled"); bundled.IsDefined())
+      file.Fail(bundled, "'bundled' is not supported yet");
+    if (!Child(kv.second, "device").IsDefined()) file.Fail(kv.second, resource + ": 'device' missing");
+    BoardSettings& board = BoardAt(bus, a.board);
+    if (board.backend != "sim")
+      file.Fail(kv.first, resource + ": gpib" + std::to_string(a.board) + " is a " + board.backend +
+                              " board; simulated instruments sit on sim boards");
+    if (a.pad == board.pad && a.sad == 0)
+      file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) + " is the board's own address");
+    for (const InstrumentPlacement& p : board.instruments)
+      if (p.pad == a.pad && p.sad == a.sad)
+        file.Fail(kv.first, resource + ": another resource sits at that address");
+    InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, kv.second, bus)};
+    // Described instruments are read but not simulated yet.
+    if (p.definition.model.empty())
+      file.Fail(Child(kv.second, "device"),
+                "device '" + p.definition.name + "' has no 'model': described instruments are not simulated yet");
+    ++uses[Lower(p.definition.name)];
+    board.instruments.push_back(p);
+  }
+}
+
+void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& node, NamedDevice& n) {
+  Address a;
+  YAML::Node resource = node.IsMap() ? Child(node, "resource") : node;
+  if (node.IsMap()) {
+    file.CheckKeys(node, {"resource", "board", "pad", "sad", "tmo", "eot", "eos"}, "name " + name);
+    if (resource.IsDefined() && Child(node, "board").IsDefined())
+      file.Fail(KeyNode(node, "board"), "name " + name + ": 'resource' and 'board' exclude each other");
+    if (!resource.IsDefined() && (!Child(node, "board").IsDefined() || !Child(node, "pad").IsDefined()))
+      file.Fail(node, "name " + name + ": give 'resource', or 'board' and 'pad'");
+  } else if (!node.IsScalar()) {
+    file.Fail(node, "name " + name + ": expected a resource or a mapping");
+  }
+  if (resource.IsDefined() && ParseResource(file, resource, a) != Resource::Gpib)
+    file.Fail(resource, "name " + name + ": '" + (resource.IsScalar() ? resource.Scalar() : "") +
+                            "' is not a GPIB resource (GPIBn::PAD[::SAD]::INSTR)");
+  n.name = name;
+  n.board = a.board;
+  n.pad = a.pad;
+  n.sad = a.sad;
+  if (!node.IsMap()) return;
+  for (const auto& kv : node) {
+    const std::string key = kv.first.Scalar();
+    const YAML::Node& v = kv.second;
+    if (key == "board") n.board = file.Int(v, key, 0, kMaxBoards - 1);
+    else if (key == "pad") n.pad = file.Int(v, key, 0, 30);
+    else if (key == "sad") {
+      n.sad = file.Int(v, key, 0, 0x7E);
+      if (n.sad != 0 && n.sad < 0x60) file.Fail(v, "sad: expected 0 (none) or 0x60 to 0x7E");
+    } else if (key == "tmo") n.tmo = file.Int(v, key, 0, 17);
+    else if (key == "eot") n.eot = file.Int(v, key, 0, 1);
+    else if (key == "eos") n.eos = file.Int(v, key, 0, 0x1FFF);
+  }
+}
+
+void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
+  file.CheckMap(names, "names");
+  if (Empty(names)) return;
+  for (const auto& kv : names) {
+    const std::string name = kv.first.Scalar();
+    if (BoardIndex(name) >= 0) file.Fail(kv.first, "'" + name + "' is a board's name");
+    if (bus.name(name)) file.Fail(kv.first, "name '" + name + "' given twice");
+    NamedDevice n;
+    ReadName(file, name, kv.second, n);
+    if (!bus.board(n.board)) {
+      YAML::Node where = kv.second.IsMap() ? Child(kv.second, "resource") : kv.second;
+      if (!where.IsDefined()) where = Child(kv.second, "board");
+      file.Fail(where, "name " + name + ": the bus has no gpib" + std::to_string(n.board));
+    }
+    bus.names.push_back(n);
+  }
+}
+
+}  // namespace
+
+bool ReadTextFile(const std::string& path, std::string& text, int& error, std::string& reason) {
+  auto failed = [&](int code) {
+    error = code;
+    reason = code == EFBIG       ? "larger than " + std::to_string(kMaxBusFileSize >> 20) + " MiB"
+             : code == ETIMEDOUT ? std::string("no end of file within a second")
+                                 : std::strerror(code);
+    return false;
+  };
+  // Without O_NONBLOCK a pipe nobody writes would hold the open.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return failed(errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    close(fd);
+    return failed(code);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  text.clear();
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      text.append(chunk, static_cast<size_t>(n));
+      if (text.size() > kMaxBusFileSize) return close(fd), failed(EFBIG);
+      continue;
+    }
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (errno != EAGAIN || left.count() <= 0) {
+      const int code = errno == EAGAIN ? ETIMEDOUT : errno;
+      close(fd);
+      return failed(code);
+    }
+    pollfd p{fd, POLLIN, 0};
+    poll(&p, 1, static_cast<int>(left.count()));
+  }
+  close(fd);
+  return true;
+}
+
+void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bus) {
+  const YamlFile file{path};
+  YAML::Node root;
+  try {
+    root = YAML::Load(text);
+  } catch (const YAML::Exception& e) {
+    file.Fail(e.mark, e.msg);
+  }
+  bus = BusConfig();
+  bus.source = path;
+  if (!root.IsNull() && !root.IsMap())
+    file.Fail(root, "a bus file is a mapping of spec, boards, devices, resources and names");
+  file.CheckKeys(root, {"spec", "boards", "devices", "resources", "names"}, "the bus file");
+  if (YAML::Node spec = Child(root, "spec"); spec.IsDefined() && !spec.IsScalar())
+    file.Fail(spec, "spec: expected a version");
+  ReadBoards(file, Child(root, "boards"), bus);
+  YAML::Node devices = Child(root, "devices");
+  file.CheckMap(devices, "devices");
+  if (!Empty(devices))
+    for (const auto& kv : devices) {
+      InstrumentDefinition d;
+      vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d);
+      bus.definitions.push_back(d);
+    }
+  std::map<std::string, int> uses;  // GPIB resources per definition, by lower-case name
+  ReadResources(file, Child(root, "resources"), bus, uses);
+  ReadNames(file, Child(root, "names"), bus);
+  // A definition used by one GPIB resource also names it, unless a name of
+  // `names` or a board's name takes that name.
+  for (const BoardSettings& b : bus.boards)
+    for (const InstrumentPlacement& p : b.instruments) {
+      const std::string& name = p.definition.name;
+      if (uses[Lower(name)] != 1 || bus.name(name) || BoardIndex(name) >= 0) continue;
+      bus.names.push_back({name, b.index, p.pad, p.sad});
+    }
+}
+
+}  // namespace vexon
