@@ -29,7 +29,7 @@ typedef std::uint16_t Addr4882_t;
 namespace {
 
 enum : int { ERR = 0x8000, TIMO = 0x4000, END = 0x2000, CMPL = 0x100, CIC = 0x20, ATN = 0x10 };
-enum : int { EDVR = 0, ENOL = 2, EARG = 4, EABO = 6, ENEB = 7 };
+enum : int { EDVR = 0, ENOL = 2, EARG = 4, EABO = 6, ENEB = 7, ETAB = 20 };
 constexpr Addr4882_t NOADDR = 0xFFFF;
 constexpr int kFirstDevice = 16;
 
@@ -140,6 +140,7 @@ int Talk(int board, int pad, void* buffer, long count) {
 
 __attribute__((constructor)) void Loaded() {
   const char* quiet = std::getenv("IB_NO_ERROR");
+  std::fflush(stdout);
   std::fprintf(stderr, "libgpib: loaded, IB_NO_ERROR %s%s\n", quiet ? "= " : "unset",
                quiet ? quiet : "");
 }
@@ -383,12 +384,15 @@ FAKE_API void ReadStatusByte(int board, Addr4882_t address, short* result) {
   Done(CMPL);
 }
 
-// Answers ETAB-free results for the instruments of board 0.
+// The instruments of board 0 among pads; ETAB when more than limit answer.
 FAKE_API void FindLstn(int board, const Addr4882_t* pads, Addr4882_t* results, int limit) {
   FAKE_ROUTINE_START(FindLstn, ", %s, %d", List(pads).c_str(), limit);
   int found = 0;
-  for (int i = 0; pads[i] != NOADDR && found < limit; ++i)
-    if (board == 0 && (pads[i] == 9 || pads[i] == 13)) results[found++] = pads[i];
+  for (int i = 0; pads[i] != NOADDR; ++i)
+    if (board == 0 && (pads[i] == 9 || pads[i] == 13)) {
+      if (found == limit) return void(Failed(ETAB, found));
+      results[found++] = pads[i];
+    }
   Done(CMPL, found);
 }
 
