@@ -21,6 +21,7 @@ namespace {
 
 // The minor of each board of this back end, set when the board opens.
 std::atomic<int> minors[kMaxBoards];
+std::atomic<bool> opened[kMaxBoards];
 
 // libgpib's descriptor behind each handle of this back end. A board handle
 // (ibfind "gpibN") is the board's minor itself.
@@ -104,6 +105,7 @@ struct RoutineCall<Member, void (*)(int, A...)> {
 bool OpenBoard(const BoardSettings& s) {
   if (!LoadLibgpib(s.index)) return false;
   minors[s.index].store(s.minor >= 0 ? s.minor : s.index, std::memory_order_release);
+  opened[s.index].store(true, std::memory_order_release);
   return true;
 }
 
@@ -135,8 +137,12 @@ int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
 }
 
 // A name of libgpib's configuration file (gpib.conf or the file IB_CONFIG
-// names): a device or an interface.
-int Find(int ud, int, const char* name) {
+// names): a device or an interface. Those names are the library's, not a
+// board's: the router asks the boards in order, and only the first asks
+// libgpib.
+int Find(int ud, int board, const char* name) {
+  for (int lower = 0; lower < board; ++lower)
+    if (opened[lower].load(std::memory_order_acquire)) return Fail(0, EDVR);
   const Libgpib& lib = Lib();
   if (!lib.ibfind) return Fail(0, ECAP);
   return Opened(ud, lib.ibfind(name), lib);
