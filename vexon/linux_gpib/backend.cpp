@@ -43,7 +43,7 @@ void Forget(int ud) { Keep(ud, -1, false); }
 
 // The library is loaded once any board of this back end opened, which the
 // router ensures before it forwards a call here.
-const Libgpib& Lib() { return *LoadLibgpib(-1); }
+const Libgpib& Lib() { return *LoadedLibgpib(); }
 
 // libgpib counts in long; the ABI's count is an int.
 int ClampCount(long n) {

@@ -109,5 +109,7 @@ struct Libgpib {
 // for board (one line on stderr; ERR, EDVR, ibcntl 126 when it cannot be
 // loaded, 127 when it lacks a status function). The next call tries again.
 const Libgpib* LoadLibgpib(int board);
+// The library once loaded, else null.
+const Libgpib* LoadedLibgpib();
 
 }  // namespace vexon::linux_gpib

@@ -48,6 +48,8 @@ bool BindAll(void* library, Libgpib& lib, const char*& missing) {
 
 }  // namespace
 
+const Libgpib* LoadedLibgpib() { return loaded.load(std::memory_order_acquire); }
+
 const Libgpib* LoadLibgpib(int board) {
   if (const Libgpib* lib = loaded.load(std::memory_order_acquire)) return lib;
   std::lock_guard l(loadMutex);
@@ -61,18 +63,20 @@ const Libgpib* LoadLibgpib(int board) {
     Fail(0, EDVR, kNotLoaded);
     return nullptr;
   }
-  auto* lib = new Libgpib;  // kept for the life of the process, as the library
+  Libgpib lib;
   const char* missing = nullptr;
-  if (!BindAll(library, *lib, missing)) {
+  if (!BindAll(library, lib, missing)) {
     ReportProblem("gpib" + std::to_string(board) + ": linux-gpib: " + kLibraryName + " has no " +
                   missing);
-    delete lib;
     dlclose(library);
     Fail(0, EDVR, kNoEntryPoint);
     return nullptr;
   }
-  loaded.store(lib, std::memory_order_release);
-  return lib;
+  // Kept, as the library is, for as long as the driver stays loaded.
+  static Libgpib bound;
+  bound = lib;
+  loaded.store(&bound, std::memory_order_release);
+  return &bound;
 }
 
 }  // namespace vexon::linux_gpib
