@@ -119,6 +119,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!std::freopen("/dev/null", "w", stdout)) return 1;
   mkdir(VOREL_SIM_FILE_ROOT, 0700);
   SetLoaderPlatform(&kInProcess);
+  vexon::UseBus(vexon::DefaultBus());  // whatever bus file the machine has
   return 0;
 }
 

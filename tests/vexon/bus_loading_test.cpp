@@ -15,28 +15,9 @@
 
 #include "../../vexon/router/bus_loader.h"
 #include "../../vexon/router/driver_api.h"
+#include "child.h"
 
 namespace {
-
-// Runs body in a child with its standard error going to a file; returns the
-// child's exit status and what it wrote there.
-int InChild(const std::function<bool()>& body, std::string& errors) {
-  char path[] = "/tmp/vexon_stderr_XXXXXX";
-  const int fd = mkstemp(path);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fd, 2);
-    _exit(body() ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  std::ostringstream text;
-  text << std::ifstream(path).rdbuf();
-  errors = text.str();
-  close(fd);
-  unlink(path);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
 
 TEST(BusLoading, BadFileIsTriedAgainOnEveryCallUntilFixed) {
   const std::string file = "/tmp/vexon_bus_" + std::to_string(getpid()) + ".yaml";

@@ -1,6 +1,7 @@
 // The exported entry points. A handle call goes to the back end of its
 // handle, a 488.2 routine to the back end of its board; ibfind, ibdev and
-// ibonl also keep the handle table. Nothing thrown leaves a back end.
+// ibonl also keep the handle table. Nothing thrown leaves the library: a
+// call that throws (out of memory) fails with EDVR.
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -72,32 +73,48 @@ VEXON_API int ibfindA(const char* name) {
 }
 
 VEXON_API int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
-  const Backend* b = BackendOfBoard(board);
-  if (!b) return -1;
-  return OpenHandle(b, [&](int ud) { return b->openDevice(ud, board, pad, sad, tmo, eot, eos); });
+  try {
+    const Backend* b = BackendOfBoard(board);
+    if (!b) return -1;
+    return OpenHandle(b, [&](int ud) { return b->openDevice(ud, board, pad, sad, tmo, eot, eos); });
+  } catch (...) {
+    return Fail(0, EDVR), -1;
+  }
 }
 
 VEXON_API int ibonl(int ud, int v) {
-  const Backend* b = BackendOfHandle(ud);
-  if (!b) [[unlikely]]
-    return RefuseHandle(ud);
-  int sta = b->ibonl(ud, v);
-  if (v == 0 && !(sta & ERR)) FreeHandle(ud);
-  return sta;
+  try {
+    const Backend* b = BackendOfHandle(ud);
+    if (!b) [[unlikely]]
+      return RefuseHandle(ud);
+    int sta = b->ibonl(ud, v);
+    if (v == 0 && !(sta & ERR)) FreeHandle(ud);
+    return sta;
+  } catch (...) {
+    return Fail(0, EDVR);
+  }
 }
 
 #define VEXON_HANDLE_ENTRY(name, params, args) \
   VEXON_API int name params {                  \
-    const Backend* b = BackendOfHandle(ud);    \
-    if (!b) [[unlikely]]                       \
-      return RefuseHandle(ud);                 \
-    return b->name args;                       \
+    try {                                      \
+      const Backend* b = BackendOfHandle(ud);  \
+      if (!b) [[unlikely]]                     \
+        return RefuseHandle(ud);               \
+      return b->name args;                     \
+    } catch (...) {                            \
+      return Fail(0, EDVR);                    \
+    }                                          \
   }
 VEXON_HANDLE_CALLS(VEXON_HANDLE_ENTRY)
 
-#define VEXON_ROUTINE_ENTRY(name, params, args)                  \
-  VEXON_API void name params {                                   \
-    if (const Backend* b = BackendOfBoard(board)) [[likely]]     \
-      b->name args;                                              \
+#define VEXON_ROUTINE_ENTRY(name, params, args)                \
+  VEXON_API void name params {                                 \
+    try {                                                      \
+      if (const Backend* b = BackendOfBoard(board)) [[likely]] \
+        b->name args;                                          \
+    } catch (...) {                                            \
+      Fail(0, EDVR);                                           \
+    }                                                          \
   }
 VEXON_BOARD_ROUTINES(VEXON_ROUTINE_ENTRY)

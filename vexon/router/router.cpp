@@ -23,6 +23,12 @@ std::mutex& RouterMutex() {
 
 // Written once under the router's lock, then only read.
 std::atomic<const BusConfig*> loadedBus{nullptr};
+
+// Owns the loaded bus until the library is unloaded.
+std::unique_ptr<BusConfig>& BusOwner() {
+  static std::unique_ptr<BusConfig> owner;
+  return owner;
+}
 bool reserved[kMaxHandles];  // under the router's lock
 
 }  // namespace
@@ -33,13 +39,15 @@ const BusConfig* LoadedBus() {
   if (const BusConfig* b = loadedBus.load(std::memory_order_acquire)) return b;
   auto bus = std::make_unique<BusConfig>();
   if (!LoadBus(*bus)) return nullptr;
-  loadedBus.store(bus.release(), std::memory_order_release);
-  return loadedBus.load(std::memory_order_relaxed);
+  BusOwner() = std::move(bus);
+  loadedBus.store(BusOwner().get(), std::memory_order_release);
+  return BusOwner().get();
 }
 
 void UseBus(const BusConfig& bus) {
   std::lock_guard l(RouterMutex());
-  loadedBus.store(new BusConfig(bus), std::memory_order_release);  // kept for the process
+  BusOwner() = std::make_unique<BusConfig>(bus);
+  loadedBus.store(BusOwner().get(), std::memory_order_release);
 }
 
 int RefuseHandle(int ud) {

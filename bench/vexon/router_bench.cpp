@@ -3,8 +3,8 @@
 // what the router adds (target: at most 50 ns).
 #include <benchmark/benchmark.h>
 
-#include "../vexon/router/driver_api.h"
-#include "../vexon/router/router.h"
+#include "../../vexon/router/driver_api.h"
+#include "../../vexon/router/router.h"
 
 namespace {
 

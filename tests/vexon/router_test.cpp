@@ -1,0 +1,57 @@
+// The router's own checks and tables, on a bus given in process: board
+// indexes, handle numbers, board settings reaching the simulator, a board
+// whose back end this build lacks.
+#include <gtest/gtest.h>
+
+#include "../../vexon/router/driver_api.h"
+#include "../../vexon/router/router.h"
+#include "child.h"
+
+namespace {
+
+vexon::BusConfig ThreeBoards() {
+  vexon::BusConfig bus;
+  vexon::BoardSettings b0, b2, b5;
+  b2.index = 2;
+  b2.pad = 3;
+  b2.systemController = false;
+  b5.index = 5;
+  b5.backend = "ar488";
+  bus.boards = {b0, b2, b5};
+  return bus;
+}
+
+TEST(Router, BoardIndexesHandlesAndSettings) {
+  std::string errors;
+  const int status = InChild(
+      [] {
+        vexon::UseBus(ThreeBoards());
+        struct Row {
+          int board, result, error;
+        } const opens[] = {{1, -1, ENEB}, {99, -1, ENEB}, {100, -1, EDVR}, {-1, -1, EDVR},
+                           {0, 0, 0},     {2, 1, 0},     {5, -1, EDVR}};
+        for (const Row& r : opens) {
+          const int ud = ibdev(r.board, 1, 0, 13, 1, 0);
+          if (ud != r.result || (ud < 0 && Iberr() != r.error)) return false;
+        }
+        struct Call {
+          int ud, error;
+        } const calls[] = {{1024, EHDL}, {-1, EHDL}, {2, EDVR}, {500, EDVR}};
+        for (const Call& c : calls)
+          if (ibclr(c.ud) != ERR || Iberr() != c.error) return false;
+        // The board's settings: its primary address, not system controller.
+        const int board = ibfindA("GPIB2");
+        int pad = 0, sc = 1;
+        if (board != 2 || (ibask(board, IbcPAD, &pad) & ERR) || pad != 3) return false;
+        if ((ibask(board, IbcSC, &sc) & ERR) || sc != 0) return false;
+        if (!(ibsic(board) & ERR) || Iberr() != ESAC) return false;
+        // A closed handle's number is the next one given out.
+        if (ibonl(0, 0) & ERR) return false;
+        return ibclr(0) == ERR && Iberr() == EDVR && ibdev(0, 2, 0, 13, 1, 0) == 0;
+      },
+      errors);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(errors, "vexon: gpib5: back end \"ar488\" is not available in this build\n");
+}
+
+}  // namespace
