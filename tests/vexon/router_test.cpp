@@ -16,7 +16,8 @@ vexon::BusConfig ThreeBoards() {
   b2.pad = 3;
   b2.systemController = false;
   b5.index = 5;
-  b5.backend = "linux-gpib";
+  b5.backend = "ar488";
+  b5.port = "/nonexistent/adapter";
   bus.boards = {b0, b2, b5};
   return bus;
 }
@@ -51,7 +52,7 @@ TEST(Router, BoardIndexesHandlesAndSettings) {
       },
       errors);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(errors, "vexon: gpib5: back end \"linux-gpib\" is not available in this build\n");
+  EXPECT_EQ(errors, "vexon: gpib5: /nonexistent/adapter: No such file or directory\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The back ends this build knows, by the name a bus file gives them. The
-// router knows no other. A back end not built in opens no board.
+// router knows no other.
 #include <cstring>
 #include <string>
 
@@ -9,6 +9,7 @@
 namespace vexon {
 
 Backend SimBackend();
+Backend LinuxGpibBackend();
 Backend PrologixBackend();
 Backend Ar488Backend();
 #ifdef VEXON_NULL_BACKEND
@@ -17,22 +18,6 @@ Backend NullBackend();
 
 namespace {
 
-// A board whose back end is not part of this build fails to open.
-template <const char* kName>
-Backend Unavailable() {
-  Backend b;
-  b.name = kName;
-  b.openBoard = [](const BoardSettings& s) {
-    ReportProblem("gpib" + std::to_string(s.index) + ": back end \"" + kName +
-                  "\" is not available in this build");
-    Fail(0, EDVR);
-    return false;
-  };
-  return b;
-}
-
-constexpr char kLinuxGpib[] = "linux-gpib";
-
 struct BackendEntry {
   const char* name;
   Backend (*make)();
@@ -40,7 +25,7 @@ struct BackendEntry {
 
 const BackendEntry kBackends[] = {
     {"sim", &SimBackend},
-    {kLinuxGpib, &Unavailable<kLinuxGpib>},
+    {"linux-gpib", &LinuxGpibBackend},
     {"prologix", &PrologixBackend},
     {"ar488", &Ar488Backend},
 #ifdef VEXON_NULL_BACKEND
@@ -64,6 +49,4 @@ const Backend* FindBackend(const char* name) {
     if (std::strcmp(kBackends[i].name, name) == 0) return &table.ops[i];
   return nullptr;
 }
-
-
 }  // namespace vexon
