@@ -101,7 +101,7 @@ int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
   h.config[IbcSAD] = sad;
   h.config[IbcTMO] = tmo;
   h.config[IbcEOT] = eot;
-  SetOption(h.config, IbcEOS, eos);
+  vorel::sim::storeOption(h.config, IbcEOS, eos);
   return Finish(CMPL, 0, 0);
 }
 

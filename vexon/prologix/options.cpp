@@ -10,21 +10,7 @@ namespace vexon::prologix {
 
 using vorel::sim::OptionInfo;
 using vorel::sim::optionInfo;
-
-int SetOption(std::map<int, int>& c, int option, int value) {
-  int prev = c[option];
-  c[option] = value;
-  if (option == IbcEOS) {
-    c[IbcEOSchar] = value & 0xFF;
-    c[IbcEOSrd] = (value & 0x400) != 0;
-    c[IbcEOSwrt] = (value & 0x800) != 0;
-    c[IbcEOScmp] = (value & 0x1000) != 0;
-  } else if (option == IbcEOSchar || option == IbcEOSrd || option == IbcEOSwrt || option == IbcEOScmp) {
-    c[IbcEOS] = c[IbcEOSchar] | (c[IbcEOSrd] ? 0x400 : 0) | (c[IbcEOSwrt] ? 0x800 : 0) |
-                (c[IbcEOScmp] ? 0x1000 : 0);
-  }
-  return prev;
-}
+using vorel::sim::storeOption;
 
 int AskOption(int ud, int option, int* value) {
   Handle& h = HandleAt(ud);
@@ -51,7 +37,7 @@ int ConfigureOption(int ud, int option, int value) {
     if (!ReadyOrFail(b, BaseOf(h))) return LastStatus();
     if (!StepOk(b, b.adapter->Command(value ? "++ren 1" : "++ren 0"), BaseOf(h))) return LastStatus();
   }
-  int prev = SetOption(ConfigOf(h), option, value);
+  int prev = storeOption(ConfigOf(h), option, value);
   return FinishWithValue(BaseOf(h) | CMPL, prev);
 }
 
@@ -59,7 +45,7 @@ int SetEos(int ud, int v) {
   Handle& h = HandleAt(ud);
   std::lock_guard l(BoardAt(h.board).lock);
   if (v < 0 || v > 0x1FFF) return Fail(BaseOf(h), EARG);
-  int prev = SetOption(ConfigOf(h), IbcEOS, v);
+  int prev = storeOption(ConfigOf(h), IbcEOS, v);
   return FinishWithValue(BaseOf(h) | CMPL, prev);
 }
 

@@ -5,10 +5,6 @@
 
 namespace vexon::prologix {
 
-// Sets an option, keeping IbcEOS and its parts (EOS byte, EOSrd, EOSwrt,
-// EOScmp) in step; returns the previous value.
-int SetOption(std::map<int, int>& config, int option, int value);
-
 int AskOption(int ud, int option, int* value);
 int ConfigureOption(int ud, int option, int value);
 int SetEos(int ud, int v);

@@ -158,18 +158,7 @@ Device* calledDevice(int ud, int& sta, int missing, int missingBits = 0) {
 
 int setOption(int ud, int option, int value) {
   Handle& h = handle(ud);
-  int prev = h.config[option];
-  h.config[option] = value;
-  auto& c = h.config;
-  if (option == IbcEOS) {
-    c[IbcEOSchar] = value & 0xFF;
-    c[IbcEOSrd] = (value & 0x400) != 0;
-    c[IbcEOSwrt] = (value & 0x800) != 0;
-    c[IbcEOScmp] = (value & 0x1000) != 0;
-  } else if (option == IbcEOSchar || option == IbcEOSrd || option == IbcEOSwrt || option == IbcEOScmp) {
-    c[IbcEOS] = c[IbcEOSchar] | (c[IbcEOSrd] ? 0x400 : 0) | (c[IbcEOSwrt] ? 0x800 : 0) |
-                (c[IbcEOScmp] ? 0x1000 : 0);
-  }
+  int prev = storeOption(h.config, option, value);
   if (h.isBoard && option == IbcSRE) bus().boards[h.board].remoteEnable = value != 0;
   if (h.isBoard && option == IbcSC) bus().boards[h.board].sc = value != 0;
   return prev;

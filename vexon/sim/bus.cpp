@@ -39,6 +39,21 @@ std::map<int, int> defaultConfig(bool board) {
   return m;
 }
 
+int storeOption(std::map<int, int>& c, int option, int value) {
+  int prev = c[option];
+  c[option] = value;
+  if (option == IbcEOS) {
+    c[IbcEOSchar] = value & 0xFF;
+    c[IbcEOSrd] = (value & 0x400) != 0;
+    c[IbcEOSwrt] = (value & 0x800) != 0;
+    c[IbcEOScmp] = (value & 0x1000) != 0;
+  } else if (option == IbcEOSchar || option == IbcEOSrd || option == IbcEOSwrt || option == IbcEOScmp) {
+    c[IbcEOS] = c[IbcEOSchar] | (c[IbcEOSrd] ? 0x400 : 0) | (c[IbcEOSwrt] ? 0x800 : 0) |
+                (c[IbcEOScmp] ? 0x1000 : 0);
+  }
+  return prev;
+}
+
 Device* Bus::find(int board, int pad, int sad) {
   for (auto& d : devices)
     if (d.board == board && d.pad == pad && d.sad == sad) return &d;

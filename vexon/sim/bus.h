@@ -124,5 +124,8 @@ struct OptionInfo {
 };
 const OptionInfo* optionInfo(int option);
 std::map<int, int> defaultConfig(bool board);
+// Sets an option in a handle's settings, keeping IbcEOS and its parts (EOS
+// byte, EOSrd, EOSwrt, EOScmp) in step; returns the previous value.
+int storeOption(std::map<int, int>& config, int option, int value);
 
 }  // namespace vorel::sim
