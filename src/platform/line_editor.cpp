@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -159,9 +160,17 @@ unsigned char Interrupt(EditLine* el, int) {
   return CC_REFRESH;
 }
 
+// Ctrl-Z: the editor's own signal handling gives the terminal back while
+// the program is stopped; when it goes on, the line is drawn again.
+unsigned char Suspend(EditLine*, int) {
+  kill(0, SIGTSTP);
+  return CC_REDISPLAY;
+}
+
 void BindKeys() {
   el_set(editor.el, EL_BIND, "^I", "vorel-complete", nullptr);
   el_set(editor.el, EL_BIND, "^C", "vorel-interrupt", nullptr);
+  el_set(editor.el, EL_BIND, "^Z", "vorel-suspend", nullptr);
   // libedit leaves the incremental search unbound.
   el_set(editor.el, EL_BIND, "^R", "em-inc-search-prev", nullptr);
 }
@@ -200,10 +209,12 @@ bool StartLineEditor(CompletionSource source) {
   el_set(editor.el, EL_PROMPT, Prompt);
   el_set(editor.el, EL_EDITOR, "emacs");
   el_set(editor.el, EL_SIGNAL, 1);
-  // Ctrl-C reaches the editor as a key, so that it can abandon the line.
+  // Ctrl-C and Ctrl-Z reach the editor as keys, so that Ctrl-C can abandon
+  // the line; Ctrl-Z still stops the program.
   el_set(editor.el, EL_SETTY, "-d", "-isig", nullptr);
   el_set(editor.el, EL_ADDFN, "vorel-complete", "Complete the word before the cursor", Complete);
   el_set(editor.el, EL_ADDFN, "vorel-interrupt", "Abandon the line", Interrupt);
+  el_set(editor.el, EL_ADDFN, "vorel-suspend", "Stop the program", Suspend);
   BindKeys();
   el_source(editor.el, nullptr);
   // "bind -v" in ~/.editrc sets up the vi keys afresh, without ours.
