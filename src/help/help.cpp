@@ -82,7 +82,7 @@ std::vector<std::string> HelpTopics() {
   if (!BuildHelpPath(path, installPath, UserLanguageIsJapanese(), nullptr) || !ReadHelpFile(path, help)) return topics;
   for (const HelpTopic& topic : help.topics)
     for (const std::string& keyword : topic.keywords)
-      if (keyword.find(' ') == std::string::npos) topics.push_back(keyword);
+      if (!keyword.empty() && keyword.find(' ') == std::string::npos) topics.push_back(keyword);
   return topics;
 }
 

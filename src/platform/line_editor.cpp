@@ -29,6 +29,7 @@ struct Editor {
   std::string prompt;
   bool commandLine = true;
   bool interrupted = false;
+  bool ended = false;  // Ctrl-D ended the input, as the end of a pipe does
   std::string historyPath;  // empty when no file is kept
   std::string lastLine;     // the newest history line
   // The text before the cursor when a Tab found nothing to add: a second
@@ -133,7 +134,7 @@ unsigned char Complete(EditLine* el, int) {
       ++n;
     common.resize(n);
   }
-  if (matches.size() == 1 && common.back() != '/') common += ' ';
+  if (matches.size() == 1 && !common.empty() && common.back() != '/') common += ' ';
   if (common != word) {
     el_deletestr(el, static_cast<int>(word.size()));
     el_insertstr(el, common.c_str());
@@ -227,6 +228,7 @@ bool StartLineEditor(CompletionSource source) {
 bool LineEditorOn() { return editor.el != nullptr; }
 
 EditResult EditInputLine(const char* prompt, bool commandLine, std::string& line) {
+  if (editor.ended) return EditResult::End;
   editor.prompt = prompt ? prompt : "";
   editor.commandLine = commandLine;
   editor.interrupted = false;
@@ -239,6 +241,7 @@ EditResult EditInputLine(const char* prompt, bool commandLine, std::string& line
     return EditResult::Interrupted;
   }
   if (!text || count <= 0) {
+    editor.ended = true;
     std::fputc('\n', stdout);
     return EditResult::End;
   }

@@ -25,7 +25,8 @@ bool LineEditorOn();
 
 enum class EditResult { Line, Interrupted, End };
 // Shows prompt and lets the user edit one line, given back without its line
-// end. Interrupted: Ctrl-C abandoned the line. End: Ctrl-D on an empty line.
+// end. Interrupted: Ctrl-C abandoned the line. End: Ctrl-D on an empty line
+// ended the input; every later call gives End at once.
 EditResult EditInputLine(const char* prompt, bool commandLine, std::string& line);
 // Adds a command line to the history and appends it to the history file,
 // unless it equals the line before it.

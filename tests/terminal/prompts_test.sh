@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # An argument prompt is shown by the editor and answered; Ctrl-C abandons
 # the line at the command prompt and the command at an argument prompt;
-# Ctrl-D on an empty line ends vorel.
+# Ctrl-D on an empty line ends the input, at an argument prompt too.
 source "$(dirname "$0")/terminal.sh"
 
 start
@@ -23,5 +23,8 @@ keys '12' C-c
 expect '    enter byte count: 12\^C'
 expect '    abort'
 expect 'loop:' 1
+line 'ibrd'
+expect '    enter byte count:' 1
 keys C-d
+expect '    abort' 2
 ended
