@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -130,7 +131,9 @@ unsigned char Complete(EditLine* el, int) {
   for (const std::string& match : matches) {
     size_t n = 0;
     while (n < common.size() && n < match.size() &&
-           (found.fileNames ? common[n] == match[n] : tolower(common[n]) == tolower(match[n])))
+           (found.fileNames ? common[n] == match[n]
+                            : std::tolower(static_cast<unsigned char>(common[n])) ==
+                                  std::tolower(static_cast<unsigned char>(match[n]))))
       ++n;
     common.resize(n);
   }

@@ -7,8 +7,8 @@ file=$XDG_STATE_HOME/vorel/history
 
 start bash -c "printf 'ibfind dmm\n\033[A\n' | '$VOREL'"
 expect ".*Bad function\. Enter 'help' for help"
-expect 'dmm:'
-ended
+# The last prompt waits for no more input.
+expect 'dmm: \[ended with status 0\]'
 
 start env TERM=dumb "$VOREL"
 expect ':'
