@@ -40,8 +40,7 @@ int ReadRepeatCount() {
 void CommandLoop(InputStream* stream) {
   auto level = std::make_unique<LoopLevel>();
   for (;;) {
-    ConsolePrint("\n%s: ", CurrentName());
-    if (!ReadLine(stream)) return;
+    if (!ReadPromptedLine(stream, LineUse::Command, "\n%s: ", CurrentName())) return;
     tokenBuffer = tokenPosition = level->tokens;
     int repeat = ReadRepeatCount();
     if (repeat == 0 || !ParseCommand(level->command, stream)) continue;
@@ -88,8 +87,9 @@ void PageLines(const char* const* lines) {
   constexpr int kPage = 23;
   for (int shown = 0; lines && lines[shown]; ++shown) {
     if (shown > 0 && shown % kPage == 0) {
-      ConsolePrint("\n>>> ");
-      if (!ReadLine(StandardInput()) || lineBuffer[0] == 'n' || lineBuffer[0] == 'N') return;
+      if (!ReadPromptedLine(StandardInput(), LineUse::Page, "\n>>> ") || lineInterrupted || lineBuffer[0] == 'n' ||
+          lineBuffer[0] == 'N')
+        return;
     }
     ConsolePrint("%s\n", lines[shown]);
   }

@@ -8,9 +8,11 @@
 #include "core/print.h"
 #include "core/mode_flags.h"
 #include "language/argument_grammar.h"
+#include "language/completion.h"
 #include "language/token_reader.h"
 #include "platform/console.h"
 #include "platform/input_stream.h"
+#include "platform/line_editor.h"
 
 namespace {
 
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
   InitConsoleOutput();
   SetConsoleTitle(kMessages[MSG_TITLE]);
   PrintBanner();
+  StartLineEditor(CompleteLine);
   ReadOptions(argc, argv);
   CommandLoop(StandardInput());
   return 0;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/print.h"
+#include "help/help_file.h"
 #include "help/help_viewer.h"
 #include "platform/console.h"
 #include "platform/installation.h"
@@ -69,6 +70,20 @@ bool BuildHelpPath(char (&path)[kHelpPathSize], const char* installPath, bool ja
     return false;
   }
   return true;
+}
+
+std::vector<std::string> HelpTopics() {
+  std::vector<std::string> topics = {"expert"};
+  for (const KeywordRow& row : kKeywords) topics.push_back(row.topic);
+  char installPath[kInstallPathSize];
+  char path[kHelpPathSize];
+  HelpFile help;
+  if (!InstallationPath(installPath, sizeof installPath)) installPath[0] = 0;
+  if (!BuildHelpPath(path, installPath, UserLanguageIsJapanese(), nullptr) || !ReadHelpFile(path, help)) return topics;
+  for (const HelpTopic& topic : help.topics)
+    for (const std::string& keyword : topic.keywords)
+      if (!keyword.empty() && keyword.find(' ') == std::string::npos) topics.push_back(keyword);
+  return topics;
 }
 
 const char* HelpKeyword(const char* topic) {

@@ -1,5 +1,7 @@
 // The help command.
 #pragma once
+#include <string>
+#include <vector>
 
 // Prints help for the topic keyword, or general help when topic is null or empty.
 void ShowHelp(const char* topic);
@@ -8,6 +10,10 @@ void ShowHelp(const char* topic);
 constexpr int kHelpPathSize = 260;
 // The page every help file opens with, and the one shown for an unknown keyword.
 constexpr const char kHelpMainPage[] = "drovmain.html";
+
+// The words "help WORD" knows: "expert", the status topics and the one-word
+// keywords of the help file.
+std::vector<std::string> HelpTopics();
 
 // Builds installPath + "help/" + the help file's name (the Japanese one when
 // japanese) and, when page is not null, "::/" + page into path. False when it

@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "core/print.h"
 #include "core/mode_flags.h"
+#include "language/completion.h"
 #include "language/token_reader.h"
 #include "language/value_parsers.h"
 #include "platform/input_stream.h"
@@ -34,6 +35,7 @@ class LineParser {
   }
 
   bool Name(int prompt) {
+    ScopedAnswerWords words({nullptr, false, prompt == MSG_ENTER_FILENAME});
     int32_t ignored = 0;
     if (!ReadValue(kMessages[prompt], ValueKind::Name, in_, ignored)) return false;
     record.data = reinterpret_cast<uint8_t*>(tokenPosition);

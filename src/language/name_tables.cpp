@@ -39,6 +39,10 @@ const NameRow kEotModeNames[] = {{"nullend", 0}, {"nlend", 1}, {"dabend", 2}, {n
 
 const NameRow kDisplayModeNames[] = {{"off", 0}, {"ascii", 1}, {"full", 2}, {"brief", 3}, {nullptr, -1}};
 
+const NameRow kTerminationNames[] = {{"stopend", 0x100}, {nullptr, -1}};
+
+const NameRow kOnOffNames[] = {{"on", 1}, {"off", 0}, {nullptr, -1}};
+
 const NameRow kStatusBitNames[] = {
     {"all", 0xF9FF}, {"dcas", 0x0001}, {"dtas", 0x0002}, {"lacs", 0x0004}, {"tacs", 0x0008},
     {"atn", 0x0010}, {"cic", 0x0020}, {"rem", 0x0040}, {"lok", 0x0080}, {"cmpl", 0x0100},

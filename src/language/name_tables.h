@@ -14,6 +14,8 @@ extern const NameRow kAskOptionNames[];
 extern const NameRow kConfigOptionNames[];
 extern const NameRow kEotModeNames[];
 extern const NameRow kDisplayModeNames[];
+extern const NameRow kTerminationNames[];
+extern const NameRow kOnOffNames[];
 // "all" first, then the bit mnemonics, then bit0 to bit15; shared with the status report.
 extern const NameRow kStatusBitNames[];
 

@@ -5,6 +5,7 @@
 #include "core/line_input.h"
 #include "core/messages.h"
 #include "core/print.h"
+#include "language/completion.h"
 #include "language/name_tables.h"
 #include "language/prompting.h"
 #include "language/token_reader.h"
@@ -47,6 +48,7 @@ bool ParseNamed(const NameRow* table, int32_t notFound, int message, int32_t& va
 
 bool ReadNamed(const NameRow* table, int32_t notFound, int message, const char* format, int prompt, InputStream* in,
                int32_t& value) {
+  ScopedAnswerWords words({table});
   return WithPrompts(format, kMessages[prompt], in, [&] { return ParseNamed(table, notFound, message, value); });
 }
 
@@ -69,14 +71,13 @@ bool ReadEotMode(InputStream* in, int32_t& mode) {
 }
 
 bool ReadTermination(InputStream* in, int32_t& code) {
-  static const NameRow kTermination[] = {{"stopend", 0x100}, {nullptr, -1}};
-  return ReadNamed(kTermination, -1, MSG_INVALID_TERMINATION, kColon, MSG_ENTER_TERMINATION, in, code);
+  return ReadNamed(kTerminationNames, -1, MSG_INVALID_TERMINATION, kColon, MSG_ENTER_TERMINATION, in, code);
 }
 
 bool ReadOnOff(InputStream* in, int32_t& value) {
-  static const NameRow kOnOff[] = {{"on", 1}, {"off", 0}, {nullptr, -1}};
+  ScopedAnswerWords words({kOnOffNames});
   return WithPrompts("%s", kMessages[MSG_ENTER_ON_OFF], in,
-                     [&] { return ParseNamed(kOnOff, -1, MSG_ON_OFF_EXPECTED, value); });
+                     [&] { return ParseNamed(kOnOffNames, -1, MSG_ON_OFF_EXPECTED, value); });
 }
 
 bool ReadBufferMode(InputStream* in, int32_t& mode) {
@@ -99,6 +100,7 @@ bool ReadBufferMode(InputStream* in, int32_t& mode) {
     }
     return false;
   };
+  ScopedAnswerWords words({kDisplayModeNames});
   return WithPrompts(kSpacedColon, kMessages[MSG_ENTER_BUFFER_MODE], in, parse);
 }
 
@@ -139,6 +141,7 @@ bool ParseMask(bool forWait, int32_t& mask) {
 }
 
 bool ReadMask(InputStream* in, int32_t& mask) {
+  ScopedAnswerWords words({kStatusBitNames + 1});
   return WithPrompts(kSpacedColon, kMessages[MSG_ENTER_MASK], in, [&] { return ParseMask(false, mask); });
 }
 
@@ -160,5 +163,6 @@ bool ReadBoardOrDevice(InputStream* in, const char*& name, int32_t& board) {
       readCursor = start;
     return true;
   };
+  ScopedAnswerWords words({nullptr, true});
   return WithPrompts(kSpacedColon, kMessages[MSG_ENTER_SET_NAME], in, parse);
 }

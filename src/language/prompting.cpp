@@ -9,11 +9,10 @@ bool WithPrompts(const char* format, const char* text, InputStream* in, const st
   quietMode = 0;
   bool ok = parse();
   while (!ok) {
-    ConsolePrint(format, text);
     // The end of the input counts as an empty answer, so nothing prompts forever.
     // The line reader leaves the old line's bytes behind then; they must not
     // be read again as the following arguments.
-    if (!ReadLine(in)) {
+    if (!ReadPromptedLine(in, LineUse::Answer, format, text)) {
       CutLine();
       break;
     }

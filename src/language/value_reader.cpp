@@ -25,8 +25,7 @@ bool ReadValue(const char* prompt, ValueKind kind, InputStream* in, int32_t& val
       ConsolePrint("    %s\n", kMessages[MSG_COMMAND_FILE_ERROR]);
       break;
     }
-    ConsolePrint("    %s: ", prompt);
-    if (!ReadLine(in) || lineBuffer[0] == 0) break;
+    if (!ReadPromptedLine(in, LineUse::Answer, "    %s: ", prompt) || lineBuffer[0] == 0) break;
   }
   quietMode = savedQuiet;
   return ok;

@@ -62,6 +62,12 @@ std::string CurrentNameSnapshot() {
 
 const char* CurrentKey() { return selected ? current->first.c_str() : nullptr; }
 
+std::vector<std::string> OpenNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : registry) names.push_back(entry.first);
+  return names;
+}
+
 bool RegisterNamed(int32_t handle, const char* name) {
   if (!name) return false;
   try {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The key of the 488.2 board entry.
 inline constexpr const char* kBoardKey = "488.2";
@@ -22,6 +23,9 @@ const char* CurrentName();
 std::string CurrentNameSnapshot();
 // The current entry's key, or null when nothing is selected.
 const char* CurrentKey();
+
+// The keys of every entry, in order.
+std::vector<std::string> OpenNames();
 
 // Enters name with handle (overwriting an existing key) and selects it.
 bool RegisterNamed(int32_t handle, const char* name);
