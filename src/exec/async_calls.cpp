@@ -56,11 +56,13 @@ void FreeAsyncSlot(AsyncSlot& slot) {
 }
 
 namespace {
-// Slots belong to the selection they were issued on. In raw mode a command on
-// that selection may act on another handle than the transfer's: the driver
-// may then still be writing into the buffer, which is retired, not freed.
-void ReleaseAsyncSlot(AsyncSlot& slot, const ParsedCommand& c) {
-  if (slot.driverUd == CallHandle(c)) {
+// Slots belong to the selection they were issued on. The buffer is freed only
+// when the driver is done with it: the transfer completed, or the stopping
+// call went to the transfer's own handle and succeeded. Otherwise (raw mode
+// acting on another handle, an ibonl or ibstop the driver refused) the driver
+// may still be writing into it, and it is retired, not freed.
+void ReleaseAsyncSlot(AsyncSlot& slot, const ParsedCommand& c, bool transferEnded) {
+  if (transferEnded && slot.driverUd == CallHandle(c)) {
     FreeAsyncSlot(slot);
   } else {
     RetireDataBuffer(slot.buffer);
@@ -80,7 +82,7 @@ void CompleteAsyncCalls(ParsedCommand& c, uint32_t& flags) {
     uint32_t shown = static_cast<uint32_t>(ibcntl) < slot.requested ? static_cast<uint32_t>(ibcntl) : slot.requested;
     if (row.flags & CMD_SHOW_BUFFER) ShowBuffer(slot.buffer, shown);
     if (row.code == CODE_IBRDAN) SequenceCheck(slot.buffer, ibcntl, slot.requested);
-    ReleaseAsyncSlot(slot, c);
+    ReleaseAsyncSlot(slot, c, true);
     c.data = nullptr;
     flags = row.flags;
   }
@@ -91,7 +93,7 @@ void CancelAsyncCalls(ParsedCommand& c, uint32_t& flags) {
   for (AsyncSlot& slot : asyncSlots) {
     if (!slot.buffer || slot.ud != ud) continue;
     flags = kCatalogue[slot.catalogueIndex].flags;
-    ReleaseAsyncSlot(slot, c);
+    ReleaseAsyncSlot(slot, c, !(ibsta & ERR));
     c.data = nullptr;
   }
 }
