@@ -3,10 +3,10 @@
 // and keep settings, but has no way to address the bus itself.
 #include "calls.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "../router/user_files.h"
 #include "transfers.h"
 
 namespace vexon::prologix {
@@ -58,16 +58,8 @@ int ibwrtfA(int ud, const char* fileName) {
   Held c(ud);
   if (!fileName) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  std::FILE* f = std::fopen(fileName, "rb");
-  if (!f) return Fail(c.base(), EFSO);
   std::string data;
-  char chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= size_t{kFileLimit})
-    data.append(chunk, n);
-  bool bad = std::ferror(f) != 0 || data.size() > size_t{kFileLimit};
-  std::fclose(f);
-  if (bad) return Fail(c.base(), EFSO);
+  if (!ReadWholeFile(fileName, kFileLimit, data)) return Fail(c.base(), EFSO);
   return Write(c, data.data(), static_cast<int>(data.size()));
 }
 
@@ -75,8 +67,8 @@ int ibrdfA(int ud, const char* fileName) {
   Held c(ud);
   if (!fileName) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  std::FILE* f = std::fopen(fileName, "wb");
-  if (!f) return Fail(c.base(), EFSO);
+  OutputFile f(fileName);
+  if (!f.isOpen()) return Fail(c.base(), EFSO);
   std::vector<char> chunk(65536);
   int total = 0, sta = 0;
   for (;;) {
@@ -86,7 +78,7 @@ int ibrdfA(int ud, const char* fileName) {
     }
     sta = Read(c, chunk.data(), std::min(static_cast<int>(chunk.size()), kFileLimit - total));
     int n = (sta & ERR) ? 0 : LastCount();
-    if (n > 0 && std::fwrite(chunk.data(), 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
+    if (n > 0 && !f.write(chunk.data(), static_cast<size_t>(n))) {
       sta = Fail(0, EFSO, total);
       break;
     }
@@ -96,7 +88,7 @@ int ibrdfA(int ud, const char* fileName) {
       break;
     }
   }
-  if (std::fclose(f) != 0 && !(sta & ERR)) sta = Fail(0, EFSO, total);
+  if (!f.close() && !(sta & ERR)) sta = Fail(0, EFSO, total);
   return sta;
 }
 

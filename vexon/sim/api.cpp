@@ -9,7 +9,7 @@
 
 #include "calls.h"
 #include "described/instance.h"
-#include "files.h"
+#include "../router/user_files.h"
 
 using namespace vorel::sim;
 
@@ -507,7 +507,7 @@ int ibrdfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
-  OutputFile f(filePath(fileName));
+  vexon::OutputFile f(filePath(fileName));
   if (!f.isOpen()) return fail(baseStatus(ud), EFSO);
   std::vector<uint8_t> chunk(65536);
   int total = 0, sta = 0;
@@ -541,7 +541,7 @@ int ibwrtfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   std::string data;
-  if (!ReadWholeFile(filePath(fileName), kFileReadLimit, data)) return fail(baseStatus(ud), EFSO);
+  if (!vexon::ReadWholeFile(filePath(fileName), kFileReadLimit, data)) return fail(baseStatus(ud), EFSO);
   int count = static_cast<int>(data.size());
   if (int sta = 0; writeRefused(ud, data.data(), count, sta)) return sta;
   return deviceWrite(ud, data.data(), count);

@@ -1,6 +1,6 @@
 // Files of ibrdf and ibwrtf, opened without blocking on a FIFO that has no
 // peer, read with a cap and written without SIGPIPE.
-#include "files.h"
+#include "user_files.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <ctime>
 
-namespace vorel::sim {
+namespace vexon {
 
 namespace {
 
@@ -105,4 +105,4 @@ bool OutputFile::close() {
   return ::close(fd) == 0;
 }
 
-}  // namespace vorel::sim
+}  // namespace vexon

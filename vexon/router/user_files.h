@@ -1,11 +1,11 @@
-// The files that ibrdf and ibwrtf name: what a user can name on Linux (a
-// regular file, a FIFO, a device, a directory) opens, reads and writes without
-// waiting for a peer that is not there and without a signal.
+// The files that ibrdf and ibwrtf name, for every back end: what a user can
+// name on Linux (a regular file, a FIFO, a device, a directory) opens, reads
+// and writes without waiting for a peer that is not there and without a signal.
 #pragma once
 #include <cstddef>
 #include <string>
 
-namespace vorel::sim {
+namespace vexon {
 
 // Reads the whole file into data, at most limit bytes. False when the file
 // cannot be opened or read, or holds more than limit bytes (a file that never
@@ -31,4 +31,4 @@ class OutputFile {
   int fd_ = -1;
 };
 
-}  // namespace vorel::sim
+}  // namespace vexon
