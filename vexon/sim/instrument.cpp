@@ -10,7 +10,7 @@ void defaultListen(DeviceState&, const uint8_t*, size_t, bool) {}
 size_t defaultTalk(DeviceState& s, uint8_t* buf, size_t max, bool& end) {
   size_t n = std::min(max, s.output.size());
   if (n) std::memcpy(buf, s.output.data(), n);
-  s.output.erase(0, n);
+  s.output.consume(n);
   end = n > 0 && s.output.empty();
   return n;
 }

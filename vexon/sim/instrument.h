@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace vorel::sim {
 
@@ -14,9 +15,46 @@ namespace described {
 struct Instance;
 }
 
+// Bytes waiting to be talked. Taking bytes from the front moves nothing, so a
+// device holding megabytes is drained in small reads at the cost of the bytes
+// read; the space read is given back when the queue empties or is appended to.
+class TalkQueue {
+ public:
+  bool empty() const { return start_ == bytes_.size(); }
+  size_t size() const { return bytes_.size() - start_; }
+  const char* data() const { return bytes_.data() + start_; }
+  void clear() {
+    bytes_.clear();
+    start_ = 0;
+  }
+  TalkQueue& operator=(std::string_view text) {
+    bytes_.assign(text);
+    start_ = 0;
+    return *this;
+  }
+  TalkQueue& operator+=(std::string_view text) { return append(text.data(), text.size()); }
+  TalkQueue& append(const char* p, size_t n) {
+    if (start_ > 0 && start_ >= bytes_.size() / 2) {
+      bytes_.erase(0, start_);
+      start_ = 0;
+    }
+    bytes_.append(p, n);
+    return *this;
+  }
+  // Drops the first n bytes (at most size()).
+  void consume(size_t n) {
+    start_ += n;
+    if (start_ >= bytes_.size()) clear();
+  }
+
+ private:
+  std::string bytes_;
+  size_t start_ = 0;
+};
+
 // Per-instance state the bus keeps for each device.
 struct DeviceState {
-  std::string output;           // bytes waiting to be talked
+  TalkQueue output;             // bytes waiting to be talked
   std::string input;            // message being received
   std::deque<std::string> errors;
   uint8_t stbUser = 0;          // model-specific status byte bits
