@@ -17,19 +17,22 @@ std::string Reason(const std::string& path, int error) { return path + ": " + st
 
 // Opens path and takes its lock. Another vorel may have replaced the file
 // while this one waited for the lock; then the new file is opened instead.
+// Each replacement is a cut that another vorel finished, so this ends.
 int OpenLocked(const std::string& path, int flags) {
-  for (int attempt = 0; attempt < 16; ++attempt) {
+  for (;;) {
     int fd = open(path.c_str(), flags | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     struct stat held, named;
-    if (flock(fd, LOCK_EX) == 0 && fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-        held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+    if (flock(fd, LOCK_EX) != 0 || fstat(fd, &held) != 0) {
+      const int error = errno;
+      close(fd);
+      errno = error;
+      return -1;
+    }
+    if (stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino && held.st_dev == named.st_dev)
       return fd;
-    const int error = errno;
     close(fd);
-    errno = error;
   }
-  return -1;
 }
 
 bool ReadAll(int fd, std::string& text) {
