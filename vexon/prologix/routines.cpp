@@ -57,6 +57,24 @@ bool SendTo(Board& b, uint16_t a, const void* buf, int count, int eotMode) {
   return !(sta & ERR);
 }
 
+// A list routine that an empty list turns into one board command (an AR488
+// only) and a list into one device command for each address.
+void ToListed(int board, const uint16_t* list, const char* boardLine, const char* deviceLine) {
+  HeldBoard c(board);
+  if (!list) return Refuse(EARG);
+  if (list[0] == NOADDR) {
+    if (!c.ar488()) return Refuse(ECAP);
+    if (BoardCommand(c.b, boardLine)) Done();
+    return;
+  }
+  if (AnyInvalid(list)) return Refuse(ENOL);
+  bool ok = true;
+  ForList(list, [&](int, uint16_t a) {
+    ok = ok && !(DeviceCommand(c.b, kBoardBase, a & 0xFF, a >> 8, deviceLine) & ERR);
+  });
+  if (ok) Done();
+}
+
 }  // namespace
 
 int ParallelPoll(Board& b, int base) {
@@ -104,21 +122,7 @@ void DevClear(int board, uint16_t address) {
   DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++clr");
 }
 
-void DevClearList(int board, const uint16_t* list) {
-  HeldBoard c(board);
-  if (!list) return Refuse(EARG);
-  if (list[0] == NOADDR) {
-    if (!c.ar488()) return Refuse(ECAP);
-    if (BoardCommand(c.b, "++dcl")) Done();
-    return;
-  }
-  if (AnyInvalid(list)) return Refuse(ENOL);
-  bool ok = true;
-  ForList(list, [&](int, uint16_t a) {
-    ok = ok && !(DeviceCommand(c.b, kBoardBase, a & 0xFF, a >> 8, "++clr") & ERR);
-  });
-  if (ok) Done();
-}
+void DevClearList(int board, const uint16_t* list) { ToListed(board, list, "++dcl", "++clr"); }
 
 void Trigger(int board, uint16_t address) {
   HeldBoard c(board);
@@ -150,21 +154,7 @@ void TriggerList(int board, const uint16_t* list) {
   if (ok) Done();
 }
 
-void EnableLocal(int board, const uint16_t* list) {
-  HeldBoard c(board);
-  if (!list) return Refuse(EARG);
-  if (list[0] == NOADDR) {
-    if (!c.ar488()) return Refuse(ECAP);
-    if (BoardCommand(c.b, "++ren 0")) Done();
-    return;
-  }
-  if (AnyInvalid(list)) return Refuse(ENOL);
-  bool ok = true;
-  ForList(list, [&](int, uint16_t a) {
-    ok = ok && !(DeviceCommand(c.b, kBoardBase, a & 0xFF, a >> 8, "++loc") & ERR);
-  });
-  if (ok) Done();
-}
+void EnableLocal(int board, const uint16_t* list) { ToListed(board, list, "++ren 0", "++loc"); }
 
 void EnableRemote(int board, const uint16_t* list) {
   HeldBoard c(board);
