@@ -25,6 +25,19 @@ int OpenHandle(const Backend* backend, Open open) {
   return (sta & ERR) ? -1 : ud;
 }
 
+// Opens the handle of board `index`, which is `index` itself. A board handle
+// that is open already is opened afresh in its back end and stays open
+// whatever that answers.
+int OpenBoardHandle(const Backend* backend, int index) {
+  if (!ReserveBoardHandle(index)) {
+    if (BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
+    return (backend->openBoardHandle(index, index) & ERR) ? -1 : index;
+  }
+  int sta = backend->openBoardHandle(index, index);
+  SettleHandle(index, backend, sta);
+  return (sta & ERR) ? -1 : index;
+}
+
 // "gpibN" (any case) names board N.
 bool BoardName(const std::string& n, int& index) {
   char rest = 0;
@@ -40,7 +53,7 @@ int FindName(const char* name) {
   if (int index = 0; BoardName(n, index)) {
     const Backend* b = BackendOfBoard(index);
     if (!b) return -1;
-    return OpenHandle(b, [&](int ud) { return b->openBoardHandle(ud, index); });
+    return OpenBoardHandle(b, index);
   }
   if (const NamedDevice* d = bus->name(n)) {
     const Backend* b = BackendOfBoard(d->board);
