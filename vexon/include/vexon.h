@@ -1,6 +1,8 @@
 /* vexon.h: the classic GPIB API of libvexon.so, for C and C++ programs.
    Link with `pkg-config --cflags --libs vexon`. Status words: Ibsta(),
-   Iberr(), Ibcnt() after each call. */
+   Iberr(), Ibcnt() after each call of any thread; ThreadIbsta(),
+   ThreadIberr(), ThreadIbcnt(), ThreadIbcntl() after the calling thread's
+   own last call. */
 #ifndef VEXON_H
 #define VEXON_H
 
@@ -119,6 +121,10 @@ typedef int (*NotifyCallback)(int ud, int ibsta, int iberr, int ibcntl, void* re
 int Ibsta(void);
 int Iberr(void);
 int Ibcnt(void);
+int ThreadIbsta(void);
+int ThreadIberr(void);
+int ThreadIbcnt(void);
+long ThreadIbcntl(void);
 
 int ibask(int ud, int option, int* value);
 int ibcac(int ud, int v);

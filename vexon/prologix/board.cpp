@@ -68,6 +68,24 @@ bool StepOk(Board& b, Outcome o, int base) {
   return false;
 }
 
+Occupied::Occupied(Board& b, int ud) : b_(b) {
+  std::lock_guard l(b.busyLock);
+  b.busyWith = ud;
+  b.busy = true;
+  if (b.adapter) b.adapter->ClearStop();
+}
+
+Occupied::~Occupied() {
+  std::lock_guard l(b_.busyLock);
+  b_.busy = false;
+  b_.busyWith = -1;
+}
+
+void StopCall(Board& b, int ud, bool boardHandle) {
+  std::lock_guard l(b.busyLock);
+  if (b.busy && b.adapter && (boardHandle || b.busyWith == ud)) b.adapter->Stop();
+}
+
 bool OpenBoard(const BoardSettings& s, bool ar488) {
   Board& b = boards[s.index];
   std::lock_guard l(b.lock);

@@ -20,7 +20,29 @@ struct Board {
   std::mutex lock;                   // held for each call on the board
   std::unique_ptr<Adapter> adapter;  // set when the router opens the board
   std::map<int, int> config;         // the options of its board handles
+  // The handle whose call holds the board (-1: a 488.2 routine, or none), for
+  // ibstop, which never waits for the lock.
+  std::mutex busyLock;
+  int busyWith = -1;
+  bool busy = false;
 };
+
+// Marks the board busy with a call on ud (-1 for a 488.2 routine) while the
+// board's lock is held; a stop left over from an earlier call is forgotten.
+class Occupied {
+ public:
+  Occupied(Board& b, int ud);
+  ~Occupied();
+  Occupied(const Occupied&) = delete;
+  Occupied& operator=(const Occupied&) = delete;
+
+ private:
+  Board& b_;
+};
+
+// Ends the call running on the board when it was made on ud, or, for a
+// board handle, whatever call runs there. Does not wait for the board.
+void StopCall(Board& b, int ud, bool boardHandle);
 
 struct Handle {
   bool used = false;

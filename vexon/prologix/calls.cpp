@@ -21,10 +21,11 @@ bool BadBuffer(const void* buf, int count) { return (!buf && count) || count < 0
 
 // The handle, its board held for the call.
 struct Held {
-  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock) {}
+  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock), occupied(b, ud) {}
   Handle& h;
   Board& b;
   std::lock_guard<std::mutex> lock;
+  Occupied occupied;
   int cfg(int option) { return ConfigOf(h)[option]; }
   int base() const { return BaseOf(h); }
 };
@@ -145,9 +146,11 @@ int ibwait(int ud, int mask) {
   return Finish(now | TIMO, 0, LastCount());
 }
 
+// Never waits for the board: the call it ends holds it.
 int ibstop(int ud) {
-  Held c(ud);
-  return Finish(c.base() | CMPL, 0, 0);
+  Handle& h = HandleAt(ud);
+  StopCall(BoardAt(h.board), ud, h.isBoard);
+  return Finish(BaseOf(h) | CMPL, 0, 0);
 }
 
 int ibrpp(int ud, char* ppr) {

@@ -24,9 +24,10 @@ void ForList(const uint16_t* list, F f) {
 }
 
 struct HeldBoard {
-  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock) {}
+  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock), occupied(b, -1) {}
   Board& b;
   std::lock_guard<std::mutex> lock;
+  Occupied occupied;
   int timeoutMs() { return TimeoutMs(b.config[IbcTMO]); }
   bool ar488() const { return b.adapter->ar488(); }
 };
