@@ -18,13 +18,6 @@
 #include "vexon/router/driver_api.h"
 #include "vexon/router/router.h"
 
-extern "C" {
-int ThreadIbsta(void);
-int ThreadIberr(void);
-int ThreadIbcnt(void);
-long ThreadIbcntl(void);
-}
-
 namespace {
 
 // Boards: the simulated bus itself, and the emulated adapter (whose bus is the

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "bus_config.h"
 #include "call_list.h"
 

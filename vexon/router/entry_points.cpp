@@ -11,6 +11,14 @@
 
 #define VEXON_API extern "C" __attribute__((visibility("default")))
 
+// The router's lists and the three calls written out below are every call
+// of the header, each defined here against its declaration there.
+#define VEXON_COUNT(...) +1
+static_assert(0 VEXON_HANDLE_CALLS(VEXON_COUNT) VEXON_BOARD_ROUTINES(VEXON_COUNT) + 3 ==
+                  0 VEXON_FUNCTIONS(VEXON_COUNT),
+              "a call of vexon.h that the router does not define, or one it defines that vexon.h lacks");
+#undef VEXON_COUNT
+
 using namespace vexon;
 
 namespace {

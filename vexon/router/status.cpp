@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 
 #define VEXON_API extern "C" __attribute__((visibility("default")))
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "../router/bus_config.h"
 #include "instrument.h"
 
