@@ -96,8 +96,7 @@ void DevClear(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   if (address == NOADDR) {
-    const uint8_t dcl = 0x14;
-    runCommands(board, &dcl, 1);
+    runCommands(board, &command::DCL, 1);
     return done(board);
   }
   Device* d = deviceAt(board, address);
@@ -273,8 +272,7 @@ void TriggerList(int board, const uint16_t* list) {
   if (anyMissing(board, list)) return void(fail(status(board), ENOL));
   if (list[0] == NOADDR) {
     // GET to the listeners that are addressed already.
-    const uint8_t get = 0x08;
-    runCommands(board, &get, 1);
+    runCommands(board, &command::GET, 1);
   }
   forList(list, [&](int, uint16_t a) { deviceAt(board, a)->model->trigger(deviceAt(board, a)->state); });
   done(board);
@@ -309,8 +307,7 @@ void EnableLocal(int board, const uint16_t* list) {
 void SendLLO(int board) {
   Call call;
   if (!ready(board, true)) return;
-  const uint8_t llo = 0x11;
-  runCommands(board, &llo, 1);
+  runCommands(board, &command::LLO, 1);
   done(board);
 }
 
@@ -370,8 +367,7 @@ void ResetSys(int board, const uint16_t* list) {
   Board& b = bus().boards[board];
   b.remoteEnable = true;
   unaddress(board);
-  const uint8_t dcl = 0x14;
-  runCommands(board, &dcl, 1);
+  runCommands(board, &command::DCL, 1);
   const char r[] = "*RST\n";
   applyList(board, list, [&](Device& d) { d.model->listen(d.state, reinterpret_cast<const uint8_t*>(r), 5, true); });
   done(board);
@@ -391,7 +387,7 @@ void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
   if (!ready(board, dataLine >= 1 && dataLine <= 8 && (lineSense == 0 || lineSense == 1))) return;
   Device* d = deviceAt(board, address);
   if (!d) return void(fail(status(board), ENOL));
-  d->ppe = 0x60 | (lineSense << 3) | (dataLine - 1);
+  d->ppe = command::PPE | (lineSense << 3) | (dataLine - 1);
   done(board);
 }
 
@@ -410,8 +406,7 @@ void PassControl(int board, uint16_t address) {
   Device* d = deviceAt(board, address);
   if (!d) return void(fail(status(board), ENOL));
   addressToTalk(board, *d);
-  const uint8_t tct = 0x09;
-  runCommands(board, &tct, 1);
+  runCommands(board, &command::TCT, 1);
   done(board);
 }
 
