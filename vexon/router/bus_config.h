@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <vexon.h>
+
 #include "../sim/described/definition.h"
 
 namespace vexon {
@@ -52,7 +54,7 @@ struct BoardSettings {
 struct NamedDevice {
   std::string name;  // as written; matched without regard to case
   int board = 0, pad = 0, sad = 0;
-  int tmo = 13, eot = 1, eos = 0;
+  int tmo = T10s, eot = 1, eos = 0;
 };
 
 struct BusConfig {

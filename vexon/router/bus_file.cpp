@@ -195,7 +195,7 @@ void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& n
     else if (key == "sad") {
       n.sad = file.Int(v, key, 0, 0x7E);
       if (n.sad != 0 && n.sad < 0x60) file.Fail(v, "sad: expected 0 (none) or 0x60 to 0x7E");
-    } else if (key == "tmo") n.tmo = file.Int(v, key, 0, 17);
+    } else if (key == "tmo") n.tmo = file.Int(v, key, TNONE, T1000s);
     else if (key == "eot") n.eot = file.Int(v, key, 0, 1);
     else if (key == "eos") n.eos = file.Int(v, key, 0, 0x1FFF);
   }
