@@ -88,6 +88,13 @@ BoardSettings& BoardAt(BusConfig& bus, int index) {
   return *at;
 }
 
+// A path as written in the file, taken from the file's folder when relative.
+std::string RelativeToFile(const YamlFile& file, std::string path) {
+  if (path.empty() || path[0] == '/') return path;
+  const size_t slash = file.path.rfind('/');
+  return slash == std::string::npos ? path : file.path.substr(0, slash + 1) + path;
+}
+
 void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSettings& b) {
   const std::string where = "gpib" + std::to_string(index);
   file.CheckMap(node, where);
@@ -98,7 +105,11 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
       file.Fail(backend, "unknown back end '" + b.backend + "' (expected " + BackendList() + ")");
   }
   for (const BackendKeys& k : kBackendKeys)
-    if (b.backend == k.backend) file.CheckKeys(node, k.keys, where + ", a " + b.backend + " board");
+    if (b.backend == k.backend) {
+      std::vector<const char*> keys = k.keys;
+      keys.push_back("record");  // every back end's boards may record
+      file.CheckKeys(node, keys, where + ", a " + b.backend + " board");
+    }
   for (const auto& kv : node) {
     const std::string key = kv.first.Scalar();
     const YAML::Node& v = kv.second;
@@ -109,6 +120,7 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
     else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "record") b.record = RelativeToFile(file, file.String(v, key));
   }
   if (b.backend == "prologix" || b.backend == "ar488") {
     const bool port = !b.port.empty(), host = !b.host.empty();
@@ -144,11 +156,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
       if (d.name == name) return d;
     file.Fail(device, "device '" + name + "' is not defined");
   }
-  std::string path = file.String(filename, "filename");
-  if (path[0] != '/') {
-    const size_t slash = file.path.rfind('/');
-    if (slash != std::string::npos) path = file.path.substr(0, slash + 1) + path;
-  }
+  const std::string path = RelativeToFile(file, file.String(filename, "filename"));
   std::string text, reason;
   int error = 0;
   if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);

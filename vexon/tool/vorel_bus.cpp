@@ -25,6 +25,12 @@ std::string Resource(int board, int pad, int sad) {
 }
 
 std::string Settings(const vexon::BoardSettings& b) {
+  if (!b.record.empty()) {
+    vexon::BoardSettings plain = b;
+    plain.record.clear();
+    const std::string rest = Settings(plain);
+    return rest + (rest.empty() ? "" : ", ") + "recorded to " + b.record;
+  }
   if (b.backend == "sim")
     return "pad " + std::to_string(b.pad) + (b.systemController ? ", system controller" : "");
   if (b.backend == "linux-gpib") return "minor " + std::to_string(b.minor < 0 ? b.index : b.minor);
