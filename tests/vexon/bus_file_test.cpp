@@ -62,6 +62,7 @@ TEST(BusFile, EachMistakeNamesItsLineAndColumn) {
        "bus.yaml:2:20: unknown back end 'usb' (expected sim, linux-gpib, prologix, ar488)"},
       {"boards:\n  gpib0: {backend: sim, port: x}\n",
        "bus.yaml:2:25: unknown key 'port' in gpib0, a sim board (expected backend, pad, system_controller, record)"},
+      {"boards:\n  gpib0: {record: ''}\n", "bus.yaml:2:19: record: expected a text"},
       {"boards:\n  gpib0: {pad: 31}\n", "bus.yaml:2:16: pad: expected a whole number from 0 to 30"},
       {"boards:\n  gpib0: {pad: 1.5}\n", "bus.yaml:2:16: pad: expected a whole number from 0 to 30"},
       {"boards:\n  gpib0: {system_controller: maybe}\n", "bus.yaml:2:30: system_controller: expected true or false"},

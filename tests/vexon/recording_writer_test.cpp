@@ -59,10 +59,11 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   meter.eos = 0x140A;
   std::vector<vexon::NamedDevice> names = {{"dmm", 2, 7, 0, 11, 1, 0x140A}, {"elsewhere", 3, 7, 0}};
 
-  const std::string text = vexon::RecordingText({&board, "FROM", "TO"}, {meter, other}, names);
+  const std::string text = vexon::RecordingText({&board, "FROM", "TO", "bench.yaml"}, {meter, other}, names);
   EXPECT_EQ(text.substr(0, text.find('\n')), vexon::kRecordingMark);
   EXPECT_NE(text.find("# Recorded on gpib2 (prologix, host 10.0.0.5, tcp_port 1234)\n# from FROM to TO.\n"),
             std::string::npos);
+  EXPECT_NE(text.find("VOREL_BUS=bench.yaml vorel"), std::string::npos);
   EXPECT_NE(text.find("    # serial polls answered, in order: 0x10\n"), std::string::npos);
   EXPECT_NE(text.find("  dmm: {resource: GPIB2::7::INSTR, tmo: 11, eot: 1, eos: 0x140A}\n"), std::string::npos);
 

@@ -127,9 +127,9 @@ void Save(BoardRecording& r) {
   std::vector<DeviceLog> devices;
   for (const auto& [key, log] : r.devices) devices.push_back(log);
   const BusConfig* bus = LoadedBus();
-  const std::string text =
-      RecordingText({r.settings, r.from, Now()}, devices, bus ? bus->names : std::vector<NamedDevice>());
   const std::string path = Target(r);
+  const std::string text = RecordingText({r.settings, r.from, Now(), path.substr(path.rfind('/') + 1)}, devices,
+                                         bus ? bus->names : std::vector<NamedDevice>());
   std::string reason;
   if (!WriteWhole(path, text, reason))
     ReportProblem("gpib" + std::to_string(r.settings->index) + ": cannot write the recording " + path + ": " +

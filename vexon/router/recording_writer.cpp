@@ -144,9 +144,10 @@ std::string RecordingText(const RecordingSource& source, const std::vector<Devic
   std::string out = std::string(kRecordingMark) + "\n";
   out += "# Recorded on gpib" + std::to_string(index) + " (" + (source.board ? DescribeBoard(*source.board) : "") +
          ")\n# from " + source.from + " to " + source.to + ".\n";
-  out += "# Replay it on the simulated bus: VOREL_BUS=THIS_FILE vorel (or any program on\n"
-         "# libvexon); pyvisa-sim opens the same resources with ResourceManager(\"THIS_FILE@sim\").\n"
-         "# Each query answers as it last did on the bench (other answers seen are listed\n"
+  out += "# Replay it on the simulated bus: VOREL_BUS=" + source.file +
+         " vorel (or any program on libvexon);\n# pyvisa-sim opens the same resources with ResourceManager(\"" +
+         source.file + "@sim\").\n";
+  out += "# Each query answers as it last did on the bench (other answers seen are listed\n"
          "# above it); a command that was not recorded is a command error.\n";
   out += "spec: \"1.1\"\n\ndevices:\n";
   std::vector<std::string> definitions;

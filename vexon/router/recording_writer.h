@@ -16,6 +16,7 @@ extern const char kRecordingMark[];
 struct RecordingSource {
   const BoardSettings* board = nullptr;
   std::string from, to;  // when, as the header says it
+  std::string file;      // the file's name, for the header's example
 };
 
 // The file's text. names: the bus file's names of the recorded devices,
