@@ -63,6 +63,8 @@ TEST(BusFile, EachMistakeNamesItsLineAndColumn) {
       {"boards:\n  gpib0: {backend: sim, port: x}\n",
        "bus.yaml:2:25: unknown key 'port' in gpib0, a sim board (expected backend, pad, system_controller, record)"},
       {"boards:\n  gpib0: {record: ''}\n", "bus.yaml:2:19: record: expected a text"},
+      {"boards:\n  gpib0: {record: a.yaml}\n  gpib1: {record: a.yaml}\n",
+       "bus.yaml:3:11: gpib1: gpib0 records to a.yaml already"},
       {"boards:\n  gpib0: {pad: 31}\n", "bus.yaml:2:16: pad: expected a whole number from 0 to 30"},
       {"boards:\n  gpib0: {pad: 1.5}\n", "bus.yaml:2:16: pad: expected a whole number from 0 to 30"},
       {"boards:\n  gpib0: {system_controller: maybe}\n", "bus.yaml:2:30: system_controller: expected true or false"},

@@ -142,7 +142,13 @@ void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) 
     if (index < 0 || index >= kMaxBoards)
       file.Fail(kv.first, "'" + kv.first.Scalar() + "' is not a board (gpib0 to gpib15)");
     if (bus.board(index)) file.Fail(kv.first, "gpib" + std::to_string(index) + " given twice");
-    ReadBoard(file, index, kv.second, BoardAt(bus, index));
+    BoardSettings& b = BoardAt(bus, index);
+    ReadBoard(file, index, kv.second, b);
+    for (const BoardSettings& other : bus.boards)
+      if (&other != &b && !b.record.empty() && other.record == b.record)
+        file.Fail(KeyNode(kv.second, "record"), "gpib" + std::to_string(index) + ": gpib" +
+                                                    std::to_string(other.index) + " records to " + b.record +
+                                                    " already");
   }
 }
 

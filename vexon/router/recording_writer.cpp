@@ -148,7 +148,8 @@ std::string RecordingText(const RecordingSource& source, const std::vector<Devic
          " vorel (or any program on libvexon);\n# pyvisa-sim opens the same resources with ResourceManager(\"" +
          source.file + "@sim\").\n";
   out += "# Each query answers as it last did on the bench (other answers seen are listed\n"
-         "# above it); a command that was not recorded is a command error.\n";
+         "# above it). A command never recorded is a command error, unless it is a common\n"
+         "# command or SYST:ERR?, which vorel's status model answers (pyvisa-sim has none).\n";
   out += "spec: \"1.1\"\n\ndevices:\n";
   std::vector<std::string> definitions;
   std::set<std::string> taken;
