@@ -30,7 +30,8 @@ std::string Text(const vexon::RecordedDevice& d) {
     if (dialogue.answered) out += "=>" + show(dialogue.r);
     if (dialogue.seen.size() > 1) out += "(" + std::to_string(dialogue.seen.size()) + " seen)";
   }
-  for (const auto& p : d.properties) out += "; prop " + p.header + "=" + p.initial;
+  for (const auto& p : d.properties)
+    out += "; prop " + p.header + "=" + p.initial + (p.decimals >= 0 ? " .f" + std::to_string(p.decimals) : "");
   return out;
 }
 
@@ -48,8 +49,14 @@ TEST(RecordedAnswers, DialoguesPropertiesAndEnds) {
        "eom \\n|\\n; *IDN?=>A; prop VOLT=0"},
       {Log({{"MODE FAST\n", ""}, {"MODE?\n", "FAST\n"}, {"MODE SLOW\n", ""}, {"MODE?\n", "SLOW\n"}}),
        "eom \\n|\\n;; prop MODE=FAST"},
+      // Read back as the number written with fixed decimals: a float property.
+      {Log({{"VOLT 5\n", ""}, {"VOLT?\n", "5.000\n"}, {"VOLT 2.5\n", ""}, {"VOLT?\n", "2.500\n"}}),
+       "eom \\n|\\n;; prop VOLT=5.000 .f3"},
+      {Log({{"CURR?\n", "0.10\n"}, {"CURR 1\n", ""}, {"CURR?\n", "1.00\n"}}), "eom \\n|\\n;; prop CURR=0.10 .f2"},
       // Read back differently, never read back, or changed without a write: no property.
-      {Log({{"VOLT 5\n", ""}, {"VOLT?\n", "5.000\n"}}), "eom \\n|\\n; VOLT 5 VOLT?=>5.000"},
+      {Log({{"VOLT 5\n", ""}, {"VOLT?\n", "4.998\n"}}), "eom \\n|\\n; VOLT 5 VOLT?=>4.998"},
+      {Log({{"VOLT 5\n", ""}, {"VOLT?\n", "+5.000E+00\n"}}), "eom \\n|\\n; VOLT 5 VOLT?=>+5.000E+00"},
+      {Log({{"VOLT MAX\n", ""}, {"VOLT?\n", "30.0\n"}}), "eom \\n|\\n; VOLT MAX VOLT?=>30.0"},
       {Log({{"VOLT 5\n", ""}, {"VOLT 6\n", ""}}), "eom \\n|\\n; VOLT 5 VOLT 6"},
       {Log({{"VOLT?\n", "1\n"}, {"VOLT?\n", "2\n"}, {"VOLT 2\n", ""}, {"VOLT?\n", "2\n"}}),
        "eom \\n|\\n; VOLT?=>2(2 seen) VOLT 2"},

@@ -53,6 +53,9 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   vexon::LogWrite(meter, "RANGE 10\n", true);
   vexon::LogWrite(meter, "RANGE?\n", true);
   vexon::LogRead(meter, "10\n", true);
+  vexon::LogWrite(meter, "SOUR:VOLT 1.5\n", true);
+  vexon::LogWrite(meter, "SOUR:VOLT?\n", true);
+  vexon::LogRead(meter, "1.500\n", true);
   vexon::LogPoll(meter, 0x10);
   vexon::LogWrite(other, "X?\r\n", true);
   vexon::LogRead(other, "1\r\n", true);
@@ -83,9 +86,14 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   EXPECT_EQ(d.dialogues[0].r.text, "ACME,M,1,2");
   EXPECT_EQ(d.dialogues[1].q, "DATA?");
   EXPECT_EQ(d.dialogues[1].r.text, block);
-  ASSERT_EQ(d.properties.size(), 1u);
+  ASSERT_EQ(d.properties.size(), 2u);
   EXPECT_EQ(d.properties[0].name, "range");
   EXPECT_EQ(d.properties[0].getter.q, "RANGE?");
+  EXPECT_EQ(d.properties[0].type, vorel::sim::described::ValueType::Str);
+  EXPECT_EQ(d.properties[1].name, "sour_volt");
+  EXPECT_EQ(d.properties[1].type, vorel::sim::described::ValueType::Float);
+  EXPECT_EQ(d.properties[1].getter.r.text, "{:.3f}");
+  EXPECT_EQ(std::get<double>(d.properties[1].initial), 1.5);
   EXPECT_EQ(d.q, "\n");
   const auto& x = sim.instruments[1];
   EXPECT_EQ(x.sad, 0x62);

@@ -4,6 +4,9 @@
 // a command the replay will look up.
 #include "recorded_answers.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 
 namespace vexon {
@@ -71,21 +74,41 @@ void AddMessage(const std::string& message, bool answered, const std::string& re
   out.insert(out.end(), commands.begin(), commands.end());
 }
 
-// Whether "header value" writes read back as written through "header?".
-bool ReadsBack(const std::vector<Command>& commands, const std::string& header, std::string& initial) {
+// The number text holds, when it holds one and nothing else.
+bool Number(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// value as a float with decimals places, as "{:.Nf}" prints it.
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// How "header?" answers what "header value" wrote: as written (decimals
+// -1) or as a float with a fixed count of decimals. False when it answers
+// otherwise, changed without a write, or was never asked after one.
+bool ReadsBack(const std::vector<Command>& commands, const std::string& header, RecordedProperty& p) {
   const std::string setter = header + " ", getter = header + "?";
-  bool known = false, confirmed = false, readBefore = false;
-  std::string value;
+  struct Pair {
+    std::string written, read;
+  };
+  std::vector<Pair> pairs;  // each answer with the value written before it, if any
+  bool written = false, readBefore = false;
+  std::string value, initial;
   for (const Command& c : commands) {
     if (c.text.compare(0, setter.size(), setter) == 0) {
       if (c.answered) return false;
       value = Trim(c.text.substr(setter.size()));
-      if (!known && !readBefore) initial = value;
-      known = true;
+      if (!written && !readBefore) initial = value;
+      written = true;
     } else if (c.text == getter && c.answered) {
-      if (known) {
-        if (c.response != value) return false;
-        confirmed = true;
+      if (written) {
+        pairs.push_back({value, c.response});
       } else {
         if (readBefore && c.response != initial) return false;
         initial = c.response;
@@ -93,7 +116,24 @@ bool ReadsBack(const std::vector<Command>& commands, const std::string& header, 
       }
     }
   }
-  return confirmed;
+  if (pairs.empty()) return false;
+  p.header = header;
+  p.initial = initial;
+  bool asWritten = true;
+  for (const Pair& x : pairs) asWritten = asWritten && x.read == x.written;
+  if (asWritten) return true;
+  // A float with as many decimals as the first answer has.
+  const size_t point = pairs[0].read.find('.');
+  if (point == std::string::npos) return false;
+  p.decimals = static_cast<int>(pairs[0].read.size() - point - 1);
+  for (const Pair& x : pairs) {
+    double v = 0;
+    if (!Number(x.written, v) || Fixed(v, p.decimals) != x.read) return false;
+  }
+  double start = 0;
+  if (!Number(initial, start) || (readBefore && Fixed(start, p.decimals) != initial)) return false;
+  p.initial = Fixed(start, p.decimals);
+  return true;
 }
 
 // The header of a command "HEADER value", or empty.
@@ -160,10 +200,10 @@ RecordedDevice SummarizeDevice(const DeviceLog& log) {
     if (header.empty() || dialogue.answered || !index.count(header + "?")) continue;
     bool known = false;
     for (const std::string& h : headers) known = known || h == header;
-    std::string initial;
-    if (!known && ReadsBack(commands, header, initial)) {
+    RecordedProperty p;
+    if (!known && ReadsBack(commands, header, p)) {
       headers.push_back(header);
-      d.properties.push_back({header, initial});
+      d.properties.push_back(p);
     }
   }
   std::vector<RecordedDialogue> kept;

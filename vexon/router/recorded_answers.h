@@ -17,10 +17,12 @@ struct RecordedDialogue {
   std::vector<std::string> seen;   // every distinct response, in order
 };
 
-// A setting written as "HEADER value" that "HEADER?" reads back as written.
+// A setting written as "HEADER value" that "HEADER?" reads back: as written
+// (text), or as the number written with a fixed count of decimals.
 struct RecordedProperty {
   std::string header;
   std::string initial;  // read before any write, else the first value written
+  int decimals = -1;    // -1: read back as written; else a float read with this many
 };
 
 struct RecordedDevice {

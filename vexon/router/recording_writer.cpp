@@ -113,10 +113,17 @@ void WriteDevice(std::string& out, const std::string& name, const DeviceLog& log
   std::set<std::string> taken;
   for (const RecordedProperty& p : d.properties) {
     out += "      " + PropertyName(p.header, taken) + ":\n";
-    out += "        default: " + QuotedText(p.initial) + "\n";
-    out += "        getter: {q: " + QuotedText(p.header + "?") + ", r: \"{}\"}\n";
-    out += "        setter: {q: " + QuotedText(p.header + " {}") + "}\n";
-    out += "        specs: {type: str}\n";
+    if (p.decimals < 0) {
+      out += "        default: " + QuotedText(p.initial) + "\n";
+      out += "        getter: {q: " + QuotedText(p.header + "?") + ", r: \"{}\"}\n";
+      out += "        setter: {q: " + QuotedText(p.header + " {}") + "}\n";
+      out += "        specs: {type: str}\n";
+    } else {
+      out += "        default: " + p.initial + "\n";
+      out += "        getter: {q: " + QuotedText(p.header + "?") + ", r: \"{:." + std::to_string(p.decimals) + "f}\"}\n";
+      out += "        setter: {q: " + QuotedText(p.header + " {:f}") + "}\n";
+      out += "        specs: {type: float}\n";
+    }
   }
 }
 
