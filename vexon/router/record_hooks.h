@@ -8,6 +8,14 @@
 
 namespace vexon::recorder {
 
+// The bytes a call moved: ibcntl, at most the count it was given; none when
+// it failed with EDVR, whose ibcntl is a system error code.
+inline long Moved(int sta, int count) {
+  const long n = LastCount();
+  if (((sta & ERR) && LastError() == EDVR) || n < 0) return 0;
+  return n < count ? n : count;
+}
+
 template <auto Operation>
 struct After {
   int sta;
@@ -18,12 +26,12 @@ struct After {
 template <>
 struct After<&Backend::ibwrt> {
   int sta;
-  void Call(int ud, const void* buf, int) const { DeviceWriteDone(ud, buf, LastCount(), sta); }
+  void Call(int ud, const void* buf, int count) const { DeviceWriteDone(ud, buf, Moved(sta, count), sta); }
 };
 template <>
 struct After<&Backend::ibrd> {
   int sta;
-  void Call(int ud, const void* buf, int) const { DeviceReadDone(ud, buf, LastCount(), sta); }
+  void Call(int ud, const void* buf, int count) const { DeviceReadDone(ud, buf, Moved(sta, count), sta); }
 };
 template <>
 struct After<&Backend::ibrsp> {
@@ -49,15 +57,15 @@ struct After<&Backend::ibconfig> {
 template <>
 struct After<&Backend::Send> {
   int sta;
-  void Call(int board, uint16_t address, const void* buf, int, int eotMode) const {
-    AddressWriteDone(board, address, buf, LastCount(), eotMode, sta);
+  void Call(int board, uint16_t address, const void* buf, int count, int eotMode) const {
+    AddressWriteDone(board, address, buf, Moved(sta, count), eotMode, sta);
   }
 };
 template <>
 struct After<&Backend::Receive> {
   int sta;
-  void Call(int board, uint16_t address, const void* buf, int, int) const {
-    AddressReadDone(board, address, buf, LastCount(), sta);
+  void Call(int board, uint16_t address, const void* buf, int count, int) const {
+    AddressReadDone(board, address, buf, Moved(sta, count), sta);
   }
 };
 template <>
