@@ -136,7 +136,12 @@ void Save(BoardRecording& r) {
                   reason);
 }
 
-void AtExit() { ProgramEnd(); }
+void AtExit() {
+  try {
+    ProgramEnd();
+  } catch (...) {  // out of memory at exit: the recording is lost, the exit goes on
+  }
+}
 
 }  // namespace
 
