@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <set>
 
+#include "backend.h"
 #include "recorded_answers.h"
 
 namespace vexon {
@@ -137,12 +138,9 @@ std::string QuotedText(const std::string& text, bool bytes) {
 }
 
 std::string DescribeBoard(const BoardSettings& b) {
-  std::string where = b.backend;
-  if (b.backend == "sim") where += ", pad " + std::to_string(b.pad);
-  else if (b.backend == "linux-gpib") where += ", minor " + std::to_string(b.minor < 0 ? b.index : b.minor);
-  else if (!b.port.empty()) where += ", port " + b.port + ", baud " + std::to_string(b.baud);
-  else if (!b.host.empty()) where += ", host " + b.host + ", tcp_port " + std::to_string(b.tcpPort);
-  return where;
+  const Backend* backend = FindBackend(b.backend.c_str());
+  const std::string settings = backend && backend->describeBoard ? backend->describeBoard(b) : "";
+  return b.backend + (settings.empty() ? "" : ", " + settings);
 }
 
 std::string RecordingText(const RecordingSource& source, const std::vector<DeviceLog>& devices,

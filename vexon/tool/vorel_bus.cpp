@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../router/backend.h"
 #include "../router/bus_loader.h"
 
 namespace {
@@ -24,19 +25,12 @@ std::string Resource(int board, int pad, int sad) {
   return r + "::INSTR";
 }
 
+// The board's settings as its back end describes them, and where it records.
 std::string Settings(const vexon::BoardSettings& b) {
-  if (!b.record.empty()) {
-    vexon::BoardSettings plain = b;
-    plain.record.clear();
-    const std::string rest = Settings(plain);
-    return rest + (rest.empty() ? "" : ", ") + "recorded to " + b.record;
-  }
-  if (b.backend == "sim")
-    return "pad " + std::to_string(b.pad) + (b.systemController ? ", system controller" : "");
-  if (b.backend == "linux-gpib") return "minor " + std::to_string(b.minor < 0 ? b.index : b.minor);
-  if (!b.port.empty()) return "port " + b.port + ", baud " + std::to_string(b.baud);
-  if (!b.host.empty()) return "host " + b.host + ", tcp_port " + std::to_string(b.tcpPort);
-  return "";
+  const vexon::Backend* backend = vexon::FindBackend(b.backend.c_str());
+  std::string text = backend ? backend->describeBoard(b) : "";
+  if (!b.record.empty()) text += (text.empty() ? "" : ", ") + std::string("recorded to ") + b.record;
+  return text;
 }
 
 void Describe(const vexon::BusConfig& bus) {
