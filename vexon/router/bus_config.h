@@ -48,6 +48,9 @@ struct BoardSettings {
   std::string port, host;
   int tcpPort = 1234;
   int baud = 115200;
+  // any back end: the file the board's exchanges are recorded to, empty
+  // when it does not record (a relative path is taken from the bus file's folder)
+  std::string record;
 };
 
 // A name ibfind opens as a device handle, with the settings of ibdev.

@@ -80,6 +80,13 @@ BoardSettings& BoardAt(BusConfig& bus, int index) {
   return *at;
 }
 
+// A path as written in the file, taken from the file's folder when relative.
+std::string RelativeToFile(const YamlFile& file, std::string path) {
+  if (path.empty() || path[0] == '/') return path;
+  const size_t slash = file.path.rfind('/');
+  return slash == std::string::npos ? path : file.path.substr(0, slash + 1) + path;
+}
+
 void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSettings& b) {
   file.CheckMap(node, "gpib" + std::to_string(index));
   b.index = index;
@@ -90,7 +97,12 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
     if (!backend || !backend->readBoard)
       file.Fail(name, "unknown back end '" + b.backend + "' (expected " + BackendList() + ")");
   }
-  backend->readBoard(file, node, b);
+  // Any board may record; the back end checks its own keys beside it.
+  if (YAML::Node record = Child(node, "record"); record.IsDefined())
+    b.record = RelativeToFile(file, file.String(record, "record"));
+  YamlFile entry = file;
+  entry.alsoAllowed = {"record"};
+  backend->readBoard(entry, node, b);
 }
 
 void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) {
@@ -101,7 +113,13 @@ void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) 
     if (index < 0 || index >= kMaxBoards)
       file.Fail(kv.first, "'" + kv.first.Scalar() + "' is not a board (gpib0 to gpib15)");
     if (bus.board(index)) file.Fail(kv.first, "gpib" + std::to_string(index) + " given twice");
-    ReadBoard(file, index, kv.second, BoardAt(bus, index));
+    BoardSettings& b = BoardAt(bus, index);
+    ReadBoard(file, index, kv.second, b);
+    for (const BoardSettings& other : bus.boards)
+      if (&other != &b && !b.record.empty() && other.record == b.record)
+        file.Fail(KeyNode(kv.second, "record"), "gpib" + std::to_string(index) + ": gpib" +
+                                                    std::to_string(other.index) + " records to " + b.record +
+                                                    " already");
   }
 }
 
@@ -115,15 +133,11 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
       if (d.name == name) return d;
     file.Fail(device, "device '" + name + "' is not defined");
   }
-  std::string path = file.String(filename, "filename");
-  if (path[0] != '/') {
-    const size_t slash = file.path.rfind('/');
-    if (slash != std::string::npos) path = file.path.substr(0, slash + 1) + path;
-  }
+  const std::string path = RelativeToFile(file, file.String(filename, "filename"));
   std::string text, reason;
   int error = 0;
   if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
-  const YamlFile other{path};
+  const YamlFile other{path, {}};
   YAML::Node root;
   try {
     root = YAML::Load(text);
@@ -265,7 +279,7 @@ bool ReadTextFile(const std::string& path, std::string& text, int& error, std::s
 }
 
 void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bus) {
-  const YamlFile file{path};
+  const YamlFile file{path, {}};
   YAML::Node root;
   try {
     root = YAML::Load(text);

@@ -36,10 +36,11 @@ void YamlFile::CheckKeys(const YAML::Node& node, const std::vector<const char*>&
     const std::string key = kv.first.Scalar();
     bool known = false;
     std::string list;
-    for (const char* a : allowed) {
-      known = known || key == a;
-      list += list.empty() ? a : std::string(", ") + a;
-    }
+    for (const auto* keys : {&allowed, &alsoAllowed})
+      for (const char* a : *keys) {
+        known = known || key == a;
+        list += list.empty() ? a : std::string(", ") + a;
+      }
     if (!known) Fail(kv.first, "unknown key '" + key + "' in " + where + " (expected " + list + ")");
   }
 }

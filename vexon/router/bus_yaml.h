@@ -18,6 +18,9 @@ struct BusFileError {
 // The file whose nodes are being read, for the errors of the checks below.
 struct YamlFile {
   std::string path;
+  // Keys CheckKeys also allows: the router's own keys of the entry a back
+  // end checks (a board's `record`).
+  std::vector<const char*> alsoAllowed;
 
   [[noreturn]] void Fail(const YAML::Node& at, const std::string& what) const;
   [[noreturn]] void Fail(const YAML::Mark& at, const std::string& what) const;

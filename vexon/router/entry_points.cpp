@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "record_hooks.h"
 #include "router.h"
 #include "status.h"
 
@@ -31,6 +32,14 @@ int OpenHandle(const Backend* backend, Open open) {
   int sta = open(ud);
   SettleHandle(ud, backend, sta);
   return (sta & ERR) ? -1 : ud;
+}
+
+// Opens a device handle on board; the recorder learns of it.
+int OpenDevice(const Backend* b, int board, int pad, int sad, int tmo, int eot, int eos) {
+  const int ud = OpenHandle(b, [&](int u) { return b->openDevice(u, board, pad, sad, tmo, eot, eos); });
+  if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
+    recorder::DeviceOpened(ud, board, pad, sad, eot, eos);
+  return ud;
 }
 
 // Opens the handle of board `index`, which is `index` itself. A board handle
@@ -66,9 +75,7 @@ int FindName(const char* name) {
   if (const NamedDevice* d = bus->name(n)) {
     const Backend* b = BackendOfBoard(d->board);
     if (!b) return -1;
-    return OpenHandle(b, [&](int ud) {
-      return b->openDevice(ud, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
-    });
+    return OpenDevice(b, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
   }
   // Back ends with names of their own are asked in board order.
   for (const BoardSettings& s : bus->boards) {
@@ -97,7 +104,7 @@ VEXON_API int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
   try {
     const Backend* b = BackendOfBoard(board);
     if (!b) return -1;
-    return OpenHandle(b, [&](int ud) { return b->openDevice(ud, board, pad, sad, tmo, eot, eos); });
+    return OpenDevice(b, board, pad, sad, tmo, eot, eos);
   } catch (...) {
     return Fail(0, EDVR), -1;
   }
@@ -109,31 +116,41 @@ VEXON_API int ibonl(int ud, int v) {
     if (!b) [[unlikely]]
       return RefuseHandle(ud);
     int sta = b->ibonl(ud, v);
-    if (v == 0 && !(sta & ERR)) FreeHandle(ud);
+    if (v == 0 && !(sta & ERR)) {
+      FreeHandle(ud);
+      if (recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
+        recorder::HandleClosed(ud);
+    }
     return sta;
   } catch (...) {
     return Fail(0, EDVR);
   }
 }
 
-#define VEXON_HANDLE_ENTRY(name, params, args) \
-  VEXON_API int name params {                  \
-    try {                                      \
-      const Backend* b = BackendOfHandle(ud);  \
-      if (!b) [[unlikely]]                     \
-        return RefuseHandle(ud);               \
-      return b->name args;                     \
-    } catch (...) {                            \
-      return Fail(0, EDVR);                    \
-    }                                          \
+#define VEXON_HANDLE_ENTRY(name, params, args)                     \
+  VEXON_API int name params {                                      \
+    try {                                                          \
+      const Backend* b = BackendOfHandle(ud);                      \
+      if (!b) [[unlikely]]                                         \
+        return RefuseHandle(ud);                                   \
+      const int sta = b->name args;                                \
+      if (recorder::active.load(std::memory_order_relaxed)) [[unlikely]] \
+        recorder::After<&Backend::name>{sta}.Call args;            \
+      return sta;                                                  \
+    } catch (...) {                                                \
+      return Fail(0, EDVR);                                        \
+    }                                                              \
   }
 VEXON_HANDLE_CALLS(VEXON_HANDLE_ENTRY)
 
 #define VEXON_ROUTINE_ENTRY(name, params, args)                \
   VEXON_API void name params {                                 \
     try {                                                      \
-      if (const Backend* b = BackendOfBoard(board)) [[likely]] \
+      if (const Backend* b = BackendOfBoard(board)) [[likely]] { \
         b->name args;                                          \
+        if (recorder::active.load(std::memory_order_relaxed)) [[unlikely]] \
+          recorder::After<&Backend::name>{LastStatus()}.Call args; \
+      }                                                        \
     } catch (...) {                                            \
       Fail(0, EDVR);                                           \
     }                                                          \

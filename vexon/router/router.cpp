@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "bus_loader.h"
+#include "recorder.h"
 #include "status.h"
 
 namespace vexon {
@@ -76,6 +77,7 @@ const Backend* BoardBackend(int board) {
     return nullptr;
   }
   if (!backend->openBoard(*settings)) return nullptr;
+  recorder::BoardOpened(*settings);
   boardBackends[board].store(backend, std::memory_order_release);
   return backend;
 }

@@ -25,10 +25,12 @@ std::string Resource(int board, int pad, int sad) {
   return r + "::INSTR";
 }
 
-// The board's settings as its back end describes them.
+// The board's settings as its back end describes them, and where it records.
 std::string Settings(const vexon::BoardSettings& b) {
   const vexon::Backend* backend = vexon::FindBackend(b.backend.c_str());
-  return backend ? backend->describeBoard(b) : "";
+  std::string text = backend ? backend->describeBoard(b) : "";
+  if (!b.record.empty()) text += (text.empty() ? "" : ", ") + std::string("recorded to ") + b.record;
+  return text;
 }
 
 void Describe(const vexon::BusConfig& bus) {
