@@ -18,6 +18,7 @@ struct BusFileError {
 // The file whose nodes are being read, for the errors of the checks below.
 struct YamlFile {
   std::string path;
+  std::string text;  // what was read: the spelling of a null, which yaml-cpp drops
 
   [[noreturn]] void Fail(const YAML::Node& at, const std::string& what) const;
   [[noreturn]] void Fail(const YAML::Mark& at, const std::string& what) const;

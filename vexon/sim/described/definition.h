@@ -18,10 +18,20 @@ struct Response {
 // Bus time in nanoseconds.
 using Nanoseconds = int64_t;
 
+// A dialogue or property of a channel: the channel's id, and whether it is
+// chosen by the device's `selected_channel` property (pyvisa-sim's
+// can_select false) rather than by the id written in its messages.
+struct Channel {
+  std::string id;  // empty: not a channel's
+  bool bySelection = false;
+};
+
 struct Dialogue {
   std::string q;
   Response r;
+  bool random = false;  // r holds RANDOM(...) fields
   Nanoseconds delay = 0;
+  Channel channel;
 };
 
 enum class ValueType { Int, Float, Str };
@@ -49,8 +59,9 @@ struct Property {
   Getter getter;
   Setter setter;
   bool hasMin = false, hasMax = false;
-  double min = 0, max = 0;
+  Value min, max;            // of type: numbers compare as numbers, strings as text
   std::vector<Value> valid;  // empty: any value
+  Channel channel;
 };
 
 // An error register of the file: a query reads it in decimal and clears it.
@@ -74,6 +85,8 @@ struct Definition {
   std::vector<Dialogue> dialogues;
   std::vector<Property> properties;
   bool statusModel = true;  // `status`
+  int selectedChannel = -1;  // the property `selected_channel`, when there is one
+  uint64_t seed = 0;         // of the RANDOM(...) numbers: the bus file's `seed`
 };
 
 }  // namespace vorel::sim::described

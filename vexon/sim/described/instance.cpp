@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "field_format.h"
+#include "python_format.h"
 
 namespace vorel::sim::described {
 
@@ -37,31 +38,60 @@ double AsNumber(const Value& v) {
   return 0;
 }
 
+// Numbers compare as numbers, strings as text.
+bool Less(const Value& a, const Value& b) {
+  if (std::holds_alternative<std::string>(a) || std::holds_alternative<std::string>(b))
+    return std::holds_alternative<std::string>(a) && std::holds_alternative<std::string>(b) &&
+           std::get<std::string>(a) < std::get<std::string>(b);
+  return AsNumber(a) < AsNumber(b);
+}
+
 bool Accepts(const Property& p, const Value& v) {
-  if (p.type != ValueType::Str) {
-    double x = AsNumber(v);
-    if ((p.hasMin && x < p.min) || (p.hasMax && x > p.max)) return false;
-  }
+  if ((p.hasMin && Less(v, p.min)) || (p.hasMax && Less(p.max, v))) return false;
   if (p.valid.empty()) return true;
   for (const Value& ok : p.valid)
     if (p.type == ValueType::Str ? ok == v : AsNumber(ok) == AsNumber(v)) return true;
   return false;
 }
 
+// The id of the channel the device's `selected_channel` names, as text.
+std::string SelectedChannel(const Instance& in) {
+  const int i = in.definition->selectedChannel;
+  if (i < 0) return {};
+  const Value& v = in.values[i];
+  if (const long long* n = std::get_if<long long>(&v)) return std::to_string(*n);
+  if (const double* d = std::get_if<double>(&v)) return PythonFloatRepr(*d);
+  return std::get<std::string>(v);
+}
+
+// Whether a channel's dialogue or property answers now: one chosen by
+// selection only while its channel is the selected one.
+bool Reachable(const Instance& in, const Channel& c) { return !c.bySelection || c.id == SelectedChannel(in); }
+
 // Dialogues and getters whose query `matches` accepts; true when one answered.
 template <class Matches>
 bool RunAnswer(Instance& in, Reply& reply, const Matches& matches) {
   const Definition& d = *in.definition;
   for (const Dialogue& dialogue : d.dialogues) {
-    if (!matches(dialogue.q)) continue;
-    Queue(reply, dialogue.r, dialogue.delay);
+    if (!matches(dialogue.q) || !Reachable(in, dialogue.channel)) continue;
+    Response r = dialogue.r;
+    if (dialogue.random) {
+      std::optional<std::string> text = FormatValue(r.text, nullptr, &in.random);
+      if (!text) return CommandError(in, reply, kUndefinedHeader), true;
+      r.text = *text;
+    }
+    Queue(reply, r, dialogue.delay);
     return true;
   }
   for (size_t i = 0; i < d.properties.size(); ++i) {
     const Getter& g = d.properties[i].getter;
-    if (!g.present || !matches(g.q)) continue;
+    if (!g.present || !matches(g.q) || !Reachable(in, d.properties[i].channel)) continue;
     Response r = g.r;
-    if (r.present) r.text = FormatValue(g.r.text, in.values[i]).value_or(std::string());
+    if (r.present) {
+      std::optional<std::string> text = FormatValue(g.r.text, &in.values[i], &in.random);
+      if (!text) return CommandError(in, reply, kUndefinedHeader), true;
+      r.text = *text;
+    }
     Queue(reply, r, g.delay);
     return true;
   }
@@ -93,7 +123,7 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
   for (size_t i = 0; i < d.properties.size(); ++i) {
     const Property& p = d.properties[i];
     const Setter& s = p.setter;
-    if (!s.present || command.size() < s.prefix.size() + s.suffix.size() ||
+    if (!s.present || !Reachable(in, p.channel) || command.size() < s.prefix.size() + s.suffix.size() ||
         command.substr(0, s.prefix.size()) != s.prefix ||
         command.substr(command.size() - s.suffix.size()) != s.suffix)
       continue;
@@ -103,8 +133,13 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
     if (Accepts(p, *v)) {
       in.values[i] = *v;
       Queue(reply, s.r);
+    } else if (s.hasE) {
+      // The setter's own error response: the file's registers and queues do
+      // not count it, the status model does.
+      Queue(reply, s.e);
+      if (d.statusModel) PushError(in.status, kDataOutOfRange);
     } else {
-      CommandError(in, reply, kDataOutOfRange, s.hasE ? &s.e : nullptr);
+      CommandError(in, reply, kDataOutOfRange);
     }
     return true;
   }
@@ -147,6 +182,7 @@ void PowerOn(Instance& in) {
   in.input.clear();
   in.output.clear();
   in.pending.clear();
+  Seed(in.random, d.seed);
 }
 
 void Receive(Instance& in, std::string_view bytes, bool end, Nanoseconds now) {
@@ -177,9 +213,9 @@ void Execute(Instance& in, std::string_view command, Reply& reply) {
   CommandError(in, reply, kUndefinedHeader);
 }
 
-void CommandError(Instance& in, Reply& reply, int code, const Response* response) {
+void CommandError(Instance& in, Reply& reply, int code) {
   const Definition& d = *in.definition;
-  Queue(reply, response ? *response : d.commandError);
+  Queue(reply, d.commandError);
   for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].commandError;
   for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].commandError);
   if (d.statusModel) PushError(in.status, code);
