@@ -77,6 +77,20 @@ struct ErrorQueue {
   Response commandError, queryError;
 };
 
+// What the built-in SCPI instruments (the meter, the faulty device) have
+// always done where described instruments do otherwise; only their
+// definitions, shipped in the library, set them.
+struct BuiltInHabits {
+  bool powerOnEvent = true;        // PON in the event status register at power-on
+  bool queryErrors = true;         // a read of nothing counts as a query error
+  bool anyCase = false;            // the file's queries match without regard to case
+  bool responsePerCommand = false; // each command's response ended on its own
+  bool resetClearsOutput = false;  // *RST drops responses not yet read
+  bool requestWhileReason = false; // SRQ after every command while STB & SRE holds
+  bool requestAtPowerOn = false;   // requesting service from power-on
+  int statusBits = 0;              // status byte bits always on
+};
+
 struct Definition {
   std::string q = "\n", r = "\n";  // end of message in and out (`eom`, GPIB INSTR)
   Response commandError, queryError;
@@ -87,6 +101,7 @@ struct Definition {
   bool statusModel = true;  // `status`
   int selectedChannel = -1;  // the property `selected_channel`, when there is one
   uint64_t seed = 0;         // of the RANDOM(...) numbers: the bus file's `seed`
+  BuiltInHabits habits;
 };
 
 }  // namespace vorel::sim::described

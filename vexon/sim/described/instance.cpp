@@ -5,6 +5,7 @@
 #include "instance.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "field_format.h"
@@ -147,22 +148,27 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
 }
 
 void UpdateStatus(Instance& in) {
-  if (in.definition->statusModel) UpdateRequest(in.status, !in.output.empty());
+  // The meter's request stays until a serial poll or *CLS ends it.
+  if (in.definition->statusModel && !in.definition->habits.requestWhileReason)
+    UpdateRequest(in.status, !in.output.empty());
 }
 
 void RunMessage(Instance& in, std::string_view message, Nanoseconds now) {
   Reply reply;
+  const bool each = in.definition->habits.responsePerCommand;
   for (;;) {
     size_t semi = message.find(';');
     std::string_view command = Trim(message.substr(0, semi));
     if (!command.empty()) Execute(in, command, reply);
+    if (in.definition->habits.requestWhileReason) RequestWhileReason(in.status, !in.output.empty() || !reply.parts.empty());
     if (semi == std::string_view::npos) break;
     message.remove_prefix(semi + 1);
   }
   if (reply.parts.empty()) return;
   PendingResponse r;
-  for (size_t i = 0; i < reply.parts.size(); ++i) r.bytes += (i ? ";" : "") + reply.parts[i];
-  r.bytes += in.definition->r;
+  for (size_t i = 0; i < reply.parts.size(); ++i)
+    r.bytes += (i && !each ? ";" : "") + reply.parts[i] + (each ? in.definition->r : "");
+  if (!each) r.bytes += in.definition->r;
   // Responses are read in the order their messages came.
   r.readyAt = now + reply.delay;
   if (!in.pending.empty()) r.readyAt = std::max(r.readyAt, in.pending.back().readyAt);
@@ -178,7 +184,8 @@ void PowerOn(Instance& in) {
   in.registers.assign(d.registers.size(), 0);
   in.queues.assign(d.queues.size(), {});
   in.status = StatusModel();
-  if (d.statusModel) in.status.esr = kPON;
+  if (d.statusModel && d.habits.powerOnEvent) in.status.esr = kPON;
+  in.status.srq = d.habits.requestAtPowerOn;
   in.input.clear();
   in.output.clear();
   in.pending.clear();
@@ -201,8 +208,16 @@ void Receive(Instance& in, std::string_view bytes, bool end, Nanoseconds now) {
   TimePassed(in, now);
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
 void Execute(Instance& in, std::string_view command, Reply& reply) {
-  auto exact = [&](const std::string& q) { return q == command; };
+  const bool anyCase = in.definition->habits.anyCase;
+  auto exact = [&](const std::string& q) { return anyCase ? SameText(q, command) : q == command; };
   if (RunAnswer(in, reply, exact) || RunSetter(in, command, reply) || RunErrorQuery(in, reply, exact)) return;
   if (in.definition->statusModel) {
     // The file's own answer to a common command or error query serves all its forms.
@@ -236,6 +251,7 @@ Nanoseconds ReadableAt(const Instance& in) {
 
 void QueryError(Instance& in) {
   const Definition& d = *in.definition;
+  if (!d.habits.queryErrors) return;
   for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].queryError;
   for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].queryError);
   if (d.statusModel) PushError(in.status, kQueryUnterminated);
@@ -255,6 +271,12 @@ size_t Talk(Instance& in, char* buf, size_t max, bool& end) {
 uint8_t SerialPoll(Instance& in) {
   bool mav = !in.output.empty();
   if (!in.definition->statusModel) return mav ? kMAV : 0;
+  if (in.definition->habits.requestWhileReason) {
+    const uint8_t stb = static_cast<uint8_t>(StatusByte(in.status, mav) | in.definition->habits.statusBits |
+                                             (in.status.srq ? kMSS : 0));
+    in.status.srq = false;
+    return stb;
+  }
   return PollStatus(in.status, mav);
 }
 
