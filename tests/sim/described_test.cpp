@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <yaml-cpp/yaml.h>
 
-#include "../../vexon/sim/described/definition_reader.h"
+#include <algorithm>
+
+#include "../../vexon/sim/definition_reader.h"
 #include "../../vexon/sim/described/field_format.h"
 #include "../../vexon/sim/described/instance.h"
 
@@ -36,10 +38,23 @@ properties:
     setter: {q: "COUNT {:d} X"}
 )";
 
-Instance Make(const char* yaml) {
+// Reads a definition as the bus file's reader does; false with its error.
+bool ReadDefinition(const std::string& yaml, Definition& d, vexon::BusFileError& e) {
+  try {
+    vexon::InstrumentDefinition out;
+    ReadInstrumentDefinition(vexon::YamlFile{"bus.yaml", yaml}, "psu", YAML::Load(yaml), out);
+    d = out.described;
+    return true;
+  } catch (const vexon::BusFileError& error) {
+    e = error;
+    return false;
+  }
+}
+
+Instance Make(const std::string& yaml) {
   Definition d;
-  DefinitionError e;
-  EXPECT_TRUE(ReadDefinition(YAML::Load(yaml), d, e)) << e.line << ":" << e.column << ": " << e.what;
+  vexon::BusFileError e;
+  EXPECT_TRUE(ReadDefinition(yaml, d, e)) << e.line << ":" << e.column << ": " << e.what;
   Instance in;
   in.definition = std::make_shared<const Definition>(d);
   in.name = "psu";
@@ -133,6 +148,94 @@ TEST(DescribedMessages, StatusOffLeavesCommonCommandsToTheFile) {
   EXPECT_EQ(SerialPoll(in), 0);
 }
 
+// Files read as pyvisa-sim reads them, each with the messages that show it.
+TEST(DescribedMessages, LoadedAsPyvisaSimLoads) {
+  struct Exchange {
+    const char* write;
+    const char* read;
+  };
+  struct Row {
+    const char* yaml;
+    std::vector<Exchange> exchanges;
+  } rows[] = {
+      // Spaces (not tabs) around q, r and e are dropped.
+      {"dialogues: [{q: '  PADDED  ', r: ' YES '}, {q: \"\\tTAB\", r: x}]",
+       {{"PADDED", "YES\n"}, {"TAB", ""}}},  // the tab stays, the command loses its own: no match
+      // "\n" and "\r" written in single quotes are LF and CR in messages and eom.
+      {"eom: {GPIB INSTR: {q: '\\r\\n', r: '\\r\\n'}}\ndialogues: [{q: A, r: 'x\\ny'}]",
+       {{"A\r\nA\r\n", "x\ny\r\nx\ny\r\n"}}},
+      // A getter's format and a setter's pattern keep them as written.
+      {"properties: {v: {default: 1, getter: {q: 'V?', r: '{:d}\\n'}, setter: {q: 'V {:d}\\n'}}}",
+       {{"V?", "1\\n\n"}, {"V 2\\n", ""}, {"V?", "2\\n\n"}}},
+      // The last of two dialogues with the same q answers; every scalar is text.
+      {"dialogues: [{q: A, r: first}, {q: A, r: last}, {q: N, r: ~}, {q: E, r: }, {q: T, r: true},"
+       " {q: F, r: 1.50}, {q: Z, r: null_response}]",
+       {{"A", "last\n"}, {"N", "~\n"}, {"E", "\n"}, {"T", "true\n"}, {"F", "1.50\n"}, {"Z", ""}}},
+      // str specs: min and max compare as text.
+      {"error: ERROR\nproperties: {s: {default: b, getter: {q: 'S?', r: '{}'}, setter: {q: 'S {:s}', r: OK},"
+       " specs: {type: str, min: b, max: d}}}",
+       {{"S c", "OK\n"}, {"S a", "ERROR\n"}, {"S dd", "ERROR\n"}, {"S?", "c\n"}}},
+      // inf, -inf and nan defaults, printed as Python prints them.
+      {"error: E\nproperties:\n  a: {default: inf, getter: {q: 'A?', r: '{:.2f}'}, specs: {type: float}}\n"
+       "  b: {default: -inf, getter: {q: 'B?', r: '{:E}'}}\n  c: {default: nan, getter: {q: 'C?', r: '{}'}}",
+       {{"A?;B?;C?", "inf;-INF;nan\n"}}},
+      // A setter's own e: not counted by the file's register and queue.
+      {"error:\n  status_register: [{q: '*ESR?', command_error: 32}]\n"
+       "  error_queue: [{q: 'ERR?', default: none, command_error: cmd}]\n"
+       "properties: {v: {default: 1, setter: {q: 'V {:d}', e: NO}, specs: {max: 5}},"
+       " w: {default: 1, setter: {q: 'W {:d}'}, specs: {max: 5}}}",
+       {{"V 9", "NO\n"}, {"*ESR?;ERR?", "0;none\n"}, {"W 9", ""}, {"*ESR?;ERR?", "32;cmd\n"}}},
+      // BYTES(...) in dialogues; a malformed one stays as written.
+      {"dialogues: [{q: 'BYTES(41 42)', r: 'xBYTES(4c)y'}, {q: B, r: 'BYTES(4)BYTES()'}]",
+       {{"AB", "xLy\n"}, {"B", "BYTES(4)BYTES()\n"}}},
+      // Channels chosen by selection (can_select false) and by their id in the message.
+      {"error: ERROR\nproperties: {selected_channel: {default: 1, getter: {q: 'I?', r: '{}'}, setter: {q: 'I {}'}}}\n"
+       "channels:\n  a: {ids: [1, 2], can_select: False, properties: {f: {default: 1.0, getter: {q: 'F?', r: '{:.3f}'},"
+       " setter: {q: 'F {:.3f}'}, specs: {min: 1, max: 10, type: float}}}}\n"
+       "  b: {ids: [7, 8], can_select: true, dialogues: [{q: 'CH{ch_id}?', r: here}],"
+       " properties: {v: {default: 0, getter: {q: 'V{ch_id}?', r: '{:d}'}, setter: {q: 'V{ch_id} {:d}'}}}}",
+       {{"I?;F?", "1;1.000\n"}, {"F 5.0", ""}, {"F?", "5.000\n"}, {"I 2;F?", "1.000\n"}, {"I 1;F?", "5.000\n"},
+        {"I 3;F?", "ERROR\n"}, {"F 11", "ERROR\n"}, {"CH7?;CH8?;CH9?", "here;here;ERROR\n"},
+        {"V8 4;V7?;V8?", "0;4\n"}, {"*RST;I?;V8?", "1;0\n"}}},
+  };
+  for (const Row& r : rows) {
+    Instance in = Make(r.yaml);
+    for (const Exchange& e : r.exchanges) EXPECT_EQ(Query(in, e.write), e.read) << r.yaml << "\n" << e.write;
+  }
+}
+
+TEST(DescribedMessages, RandomResponsesRepeatWithTheirSeed) {
+  const std::string kFile = R"(
+error: ERROR
+dialogues:
+  - {q: ":READ?", r: "{RANDOM(0, 10.5, 1):.2f}"}
+  - {q: ":SCAN?", r: "{RANDOM(0, 10.5, 5):.2f}"}
+  - {q: ":BAD?", r: "{RANDOM(0, 10.5):.2f}"}
+properties:
+  v: {default: 1.0, getter: {q: "V?", r: "{RANDOM(-5, 5, 1):+.1f} V"}}
+)";
+  Instance a = Make(kFile), b = Make(kFile);
+  std::string first = Query(a, ":READ?;:SCAN?;V?");
+  EXPECT_EQ(first, Query(b, ":READ?;:SCAN?;V?"));
+  EXPECT_NE(first, Query(a, ":READ?;:SCAN?;V?"));
+  EXPECT_EQ(Query(a, ":BAD?"), "ERROR\n");  // a malformed directive is a command error
+  // Two decimals; five of them; a sign, one decimal and the getter's text.
+  const size_t scan = first.find(';'), volt = first.rfind(';');
+  ASSERT_NE(scan, volt) << first;
+  EXPECT_EQ(first.substr(scan - 3, 1), ".") << first;
+  EXPECT_EQ(std::count(first.begin() + scan, first.begin() + volt, ','), 4) << first;
+  EXPECT_EQ(first.substr(volt + 1, 1).find_first_of("+-"), 0u) << first;
+  EXPECT_EQ(first.substr(volt + 3, 1), ".") << first;
+  EXPECT_EQ(first.substr(volt + 5), " V\n") << first;
+  PowerOn(a);  // the sequence starts again
+  EXPECT_EQ(Query(a, ":READ?;:SCAN?;V?"), first);
+  Definition seeded = *a.definition;
+  seeded.seed = 1;
+  a.definition = std::make_shared<const Definition>(seeded);
+  PowerOn(a);
+  EXPECT_NE(Query(a, ":READ?;:SCAN?;V?"), first);
+}
+
 TEST(DescribedStatus, ServiceRequestOnNewReasons) {
   Instance in = Make(kSupply);
   // Each step: a message written (or "poll", or "read"), then the request
@@ -202,10 +305,13 @@ TEST(DescribedReader, FaultsNameTheirPlace) {
     int line, column;
     const char* what;
   } rows[] = {
-      {"channels: {}", 1, 1, "channels are not supported yet"},
-      {"foo: 1", 1, 1, "unknown key 'foo' in an instrument definition (expected eom, error, dialogues, properties, status)"},
+      {"channels: {g: {ids: [1], can_select: maybe}}", 1, 38, "can_select must be true or false"},
+      {"channels: {g: {can_select: true}}", 1, 15, "channel group 'g' needs its 'ids'"},
+      {"channels: {g: {ids: [1], modes: []}}", 1, 26,
+       "unknown key 'modes' in channel group 'g' (expected ids, can_select, dialogues, properties)"},
+      {"foo: 1", 1, 1, "unknown key 'foo' in device psu (expected eom, error, dialogues, properties, channels, status)"},
       {"eom: {GPIB INSTR: {q: x, z: y}}", 1, 26, "unknown key 'z' in eom (expected q, r)"},
-      {"status: maybe", 1, 9, "status must be on or off"},
+      {"status: maybe", 1, 9, "unknown status value 'maybe' (expected on, off, true or false)"},
       {"dialogues:\n  - {r: x}", 2, 5, "a dialogue needs its query 'q'"},
       {"dialogues: [{q: a, delay: -1}]", 1, 27, "delay must be from 0 to 86400 seconds"},
       {"properties:\n  v: {default: x, specs: {type: int}}", 2, 16, "default must be an int"},
@@ -219,8 +325,8 @@ TEST(DescribedReader, FaultsNameTheirPlace) {
   };
   for (const Row& r : rows) {
     Definition d;
-    DefinitionError e;
-    EXPECT_FALSE(ReadDefinition(YAML::Load(r.yaml), d, e)) << r.yaml;
+    vexon::BusFileError e;
+    EXPECT_FALSE(ReadDefinition(r.yaml, d, e)) << r.yaml;
     EXPECT_EQ(e.line, r.line) << r.yaml;
     EXPECT_EQ(e.column, r.column) << r.yaml;
     EXPECT_EQ(e.what, r.what) << r.yaml;
@@ -231,34 +337,13 @@ TEST(DescribedReader, StatusValues) {
   struct Row {
     const char* yaml;
     bool on;
-  } rows[] = {{"{}", true}, {"status: on", true}, {"status: off", false}, {"status: false", false},
+  } rows[] = {{"dialogues: []", true}, {"status: on", true}, {"status: off", false}, {"status: false", false},
               {"status: True", true}, {"status: no", false}};
   for (const Row& r : rows) {
     Definition d;
-    DefinitionError e;
-    ASSERT_TRUE(ReadDefinition(YAML::Load(r.yaml), d, e)) << r.yaml;
+    vexon::BusFileError e;
+    ASSERT_TRUE(ReadDefinition(r.yaml, d, e)) << r.yaml;
     EXPECT_EQ(d.statusModel, r.on) << r.yaml;
-  }
-}
-
-TEST(DescribedFormat, GetterValuesThroughFmt) {
-  struct Row {
-    const char* format;
-    Value value;
-    const char* out;  // null: refused
-  } rows[] = {
-      {"{:.3f}", 1.5, "1.500"},       {"{:d}", 3LL, "3"},          {"{:.2f}", 3LL, "3.00"},
-      {"{}", std::string("x"), "x"},  {"{:+.8E}", 1.0, "+1.00000000E+00"},
-      {"V={:.1f}V", 2.0, "V=2.0V"},   {"{:d}", 1.5, nullptr},      {"{:s}", 2LL, nullptr},
-      {"{}", 100.0, "100.0"},         {"[{:}]", 0.25, "[0.25]"},  {"{}", 1e16, "1e+16"},
-      {"{", 1LL, nullptr},            {"{:>9999}", 1LL, nullptr},   {"{:.1000f}", 1.0, nullptr},
-  };
-  for (const Row& r : rows) {
-    std::optional<std::string> s = FormatValue(r.format, r.value);
-    EXPECT_EQ(s.has_value(), r.out != nullptr) << r.format;
-    if (s && r.out) {
-      EXPECT_EQ(*s, r.out) << r.format;
-    }
   }
 }
 

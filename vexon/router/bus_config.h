@@ -2,6 +2,7 @@
 // boards, the names ibfind opens and the simulated instruments. Nothing after
 // the loader looks at the file itself.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ struct BusConfig {
   std::vector<BoardSettings> boards;  // by index, ascending
   std::vector<NamedDevice> names;     // explicit names first, then definitions' names
   std::vector<InstrumentDefinition> definitions;
+  uint64_t seed = 0;  // of simulated instruments' RANDOM(...) responses
 
   const BoardSettings* board(int index) const;
   const NamedDevice* name(const std::string& n) const;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -137,7 +138,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
   std::string text, reason;
   int error = 0;
   if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
-  const YamlFile other{path, {}};
+  const YamlFile other{path, text};
   YAML::Node root;
   try {
     root = YAML::Load(text);
@@ -148,6 +149,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
   InstrumentDefinition d;
   vorel::sim::ReadInstrumentDefinition(other, name, definition, d);
+  d.described.seed = bus.seed;
   return d;
 }
 
@@ -279,7 +281,7 @@ bool ReadTextFile(const std::string& path, std::string& text, int& error, std::s
 }
 
 void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bus) {
-  const YamlFile file{path, {}};
+  const YamlFile file{path, text};
   YAML::Node root;
   try {
     root = YAML::Load(text);
@@ -290,9 +292,15 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
   bus.source = path;
   if (!root.IsNull() && !root.IsMap())
     file.Fail(root, "a bus file is a mapping of spec, boards, devices, resources and names");
-  file.CheckKeys(root, {"spec", "boards", "devices", "resources", "names"}, "the bus file");
+  file.CheckKeys(root, {"spec", "boards", "devices", "resources", "names", "seed"}, "the bus file");
   if (YAML::Node spec = Child(root, "spec"); spec.IsDefined() && !spec.IsScalar())
     file.Fail(spec, "spec: expected a version");
+  if (YAML::Node seed = Child(root, "seed"); seed.IsDefined()) {
+    const std::string s = seed.IsScalar() ? seed.Scalar() : std::string();
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), bus.seed);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+      file.Fail(seed, "seed: expected a number from 0 to 18446744073709551615");
+  }
   ReadBoards(file, Child(root, "boards"), bus);
   YAML::Node devices = Child(root, "devices");
   file.CheckMap(devices, "devices");
@@ -300,6 +308,7 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
     for (const auto& kv : devices) {
       InstrumentDefinition d;
       vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d);
+      d.described.seed = bus.seed;
       bus.definitions.push_back(d);
     }
   std::map<std::string, int> uses;  // GPIB resources per definition, by lower-case name

@@ -18,6 +18,7 @@ struct BusFileError {
 // The file whose nodes are being read, for the errors of the checks below.
 struct YamlFile {
   std::string path;
+  std::string text;  // what was read: the spelling of a null, which yaml-cpp drops
   // Keys CheckKeys also allows: the router's own keys of the entry a back
   // end checks (a board's `record`).
   std::vector<const char*> alsoAllowed;

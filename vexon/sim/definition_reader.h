@@ -1,13 +1,16 @@
-// Reading one instrument definition of the bus file's `devices`.
+// Reading one instrument definition of the bus file's `devices`: `model:`
+// alone (a built-in instrument) or pyvisa-sim's keys (a described one), read
+// as pyvisa-sim reads them.
 #pragma once
+#include <string>
+
 #include "../router/bus_config.h"
 #include "../router/bus_yaml.h"
 
 namespace vorel::sim {
 
-// Reads the definition `node` named `name` from `file` into `out`: either
-// `model:` alone (a built-in instrument), or a described instrument's keys
-// (eom, error, dialogues, properties, status). Throws BusFileError.
+// Reads the definition `node` named `name` from `file` into `out`. Throws
+// vexon::BusFileError with the place of the first fault.
 void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& name,
                               const YAML::Node& node, vexon::InstrumentDefinition& out);
 

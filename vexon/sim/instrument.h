@@ -4,7 +4,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +12,7 @@ namespace vorel::sim {
 
 namespace described {
 struct Instance;
+struct Definition;
 }
 
 // Bytes waiting to be talked. Taking bytes from the front moves nothing, so a
@@ -56,13 +56,12 @@ class TalkQueue {
 struct DeviceState {
   TalkQueue output;             // bytes waiting to be talked
   std::string input;            // message being received
-  std::deque<std::string> errors;
   uint8_t stbUser = 0;          // model-specific status byte bits
   bool srq = false;             // requesting service (RQS)
   bool remote = false, lockout = false;
-  int ese = 0, esr = 0, sre = 0;
   uint64_t counter = 0;
-  // A described instrument's own state (null for the built-in models); its
+  // A described instrument's own state (the meter and the faulty device are
+  // described instruments too; null for the other built-in models); its
   // service request is mirrored in srq after every call into it.
   std::shared_ptr<described::Instance> described;
 };
@@ -97,8 +96,9 @@ const Instrument* findModel(const std::string& name);
 }  // namespace vorel::sim
 
 namespace vorel::sim {
-// The IEEE 488.2 common-command engine the SCPI models share.
-void scpiListen(DeviceState&, const uint8_t* d, size_t n, bool end, bool selfTestFails);
-uint8_t scpiSerialPoll(DeviceState&);
-void scpiClear(DeviceState&);
+// The built-in SCPI instruments (meter, faulty) are described instruments
+// whose definitions ship in the library: a definition read once from its
+// YAML with the habits those instruments have always had, and its power-on.
+std::shared_ptr<const described::Definition> scpiDefinition(const char* yaml, int statusBits, bool requestAtPowerOn);
+void scpiPowerOn(DeviceState&, std::shared_ptr<const described::Definition> definition, const char* name);
 }  // namespace vorel::sim

@@ -13,6 +13,7 @@ namespace vorel::sim::described {
 namespace {
 
 void Clear(Instance& in, int, Reply&) {
+  if (in.definition->habits.requestWhileReason) in.status.srq = false;
   in.status.esr = 0;
   in.status.errors.clear();
   std::fill(in.registers.begin(), in.registers.end(), 0);
@@ -27,12 +28,15 @@ void ReadEsr(Instance& in, int, Reply& r) {
 void SetSre(Instance& in, int v, Reply&) { in.status.sre = v & ~kMSS; }
 void ReadSre(Instance& in, int, Reply& r) { r.parts.push_back(std::to_string(in.status.sre)); }
 void ReadStb(Instance& in, int, Reply& r) {
-  r.parts.push_back(std::to_string(StatusByteWithMss(in.status, !in.output.empty())));
+  const int bits = in.definition->habits.statusBits;
+  const int stb = StatusByte(in.status, !in.output.empty()) | bits;
+  r.parts.push_back(std::to_string(stb | ((stb & in.status.sre & ~kMSS) ? kMSS : 0)));
 }
 void Complete(Instance& in, int, Reply&) { in.status.esr |= kOPC; }
 void ReadComplete(Instance&, int, Reply& r) { r.parts.push_back("1"); }
 void Wait(Instance&, int, Reply&) {}
 void Reset(Instance& in, int, Reply&) {
+  if (in.definition->habits.resetClearsOutput) in.output.clear(), in.pending.clear();
   for (size_t i = 0; i < in.values.size(); ++i) in.values[i] = in.definition->properties[i].initial;
 }
 void SelfTest(Instance&, int, Reply& r) { r.parts.push_back("0"); }

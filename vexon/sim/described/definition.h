@@ -18,10 +18,20 @@ struct Response {
 // Bus time in nanoseconds.
 using Nanoseconds = int64_t;
 
+// A dialogue or property of a channel: the channel's id, and whether it is
+// chosen by the device's `selected_channel` property (pyvisa-sim's
+// can_select false) rather than by the id written in its messages.
+struct Channel {
+  std::string id;  // empty: not a channel's
+  bool bySelection = false;
+};
+
 struct Dialogue {
   std::string q;
   Response r;
+  bool random = false;  // r holds RANDOM(...) fields
   Nanoseconds delay = 0;
+  Channel channel;
 };
 
 enum class ValueType { Int, Float, Str };
@@ -49,8 +59,9 @@ struct Property {
   Getter getter;
   Setter setter;
   bool hasMin = false, hasMax = false;
-  double min = 0, max = 0;
+  Value min, max;            // of type: numbers compare as numbers, strings as text
   std::vector<Value> valid;  // empty: any value
+  Channel channel;
 };
 
 // An error register of the file: a query reads it in decimal and clears it.
@@ -66,6 +77,20 @@ struct ErrorQueue {
   Response commandError, queryError;
 };
 
+// What the built-in SCPI instruments (the meter, the faulty device) have
+// always done where described instruments do otherwise; only their
+// definitions, shipped in the library, set them.
+struct BuiltInHabits {
+  bool powerOnEvent = true;        // PON in the event status register at power-on
+  bool queryErrors = true;         // a read of nothing counts as a query error
+  bool anyCase = false;            // the file's queries match without regard to case
+  bool responsePerCommand = false; // each command's response ended on its own
+  bool resetClearsOutput = false;  // *RST drops responses not yet read
+  bool requestWhileReason = false; // SRQ after every command while STB & SRE holds
+  bool requestAtPowerOn = false;   // requesting service from power-on
+  int statusBits = 0;              // status byte bits always on
+};
+
 struct Definition {
   std::string q = "\n", r = "\n";  // end of message in and out (`eom`, GPIB INSTR)
   Response commandError, queryError;
@@ -74,6 +99,9 @@ struct Definition {
   std::vector<Dialogue> dialogues;
   std::vector<Property> properties;
   bool statusModel = true;  // `status`
+  int selectedChannel = -1;  // the property `selected_channel`, when there is one
+  uint64_t seed = 0;         // of the RANDOM(...) numbers: the bus file's `seed`
+  BuiltInHabits habits;
 };
 
 }  // namespace vorel::sim::described

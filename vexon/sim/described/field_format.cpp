@@ -1,12 +1,12 @@
 // Getter formatting and setter field reading.
 #include "field_format.h"
 
-#include <fmt/format.h>
-
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "python_format.h"
 
 namespace vorel::sim::described {
 
@@ -57,44 +57,87 @@ ValueType TypeOfField(char letter) {
   return ValueType::Str;
 }
 
-// Widths and precisions beyond three digits are refused: a bus file must not
-// make a response of gigabytes.
-bool SizesBounded(std::string_view format) {
-  bool inField = false;
-  int digits = 0;
-  for (char c : format) {
-    if (c == '{') inField = !inField;  // "{{" is a brace, not a field
-    else if (c == '}') inField = false;
-    digits = inField && std::isdigit(static_cast<unsigned char>(c)) ? digits + 1 : 0;
-    if (digits > 3) return false;
+namespace {
+
+// How many numbers one RANDOM field may give: a bus file must not make a
+// response of gigabytes.
+constexpr long long kMaxRandomCount = 1000;
+
+// "RANDOM(min, max, n)" as numbers; false when it is not one.
+bool ReadRandom(std::string_view name, double& min, double& max, long long& count) {
+  constexpr std::string_view kHead = "RANDOM(";
+  if (name.substr(0, kHead.size()) != kHead || name.back() != ')') return false;
+  name = name.substr(kHead.size(), name.size() - kHead.size() - 1);
+  std::string_view args[3];
+  for (int i = 0; i < 3; ++i) {
+    size_t comma = name.find(',');
+    if ((comma == std::string_view::npos) != (i == 2)) return false;
+    args[i] = name.substr(0, comma);
+    name.remove_prefix(comma == std::string_view::npos ? name.size() : comma + 1);
   }
-  return true;
+  std::optional<Value> lo = ReadValue(args[0], ValueType::Float), hi = ReadValue(args[1], ValueType::Float),
+                       n = ReadValue(args[2], ValueType::Int);
+  if (!lo || !hi || !n) return false;
+  min = std::get<double>(*lo);
+  max = std::get<double>(*hi);
+  count = std::get<long long>(*n);
+  return count >= 1 && count <= kMaxRandomCount;
 }
 
-std::optional<std::string> FormatValue(const std::string& format, const Value& value) {
-  Pattern p;
-  if (!SplitPattern(format, p) || !SizesBounded(format)) return std::nullopt;
-  Value v = value;
-  // Python formats an int with a float presentation; fmt needs the double.
-  if (const long long* i = std::get_if<long long>(&v); i && IsFloatLetter(p.field))
-    v = static_cast<double>(*i);
+}  // namespace
+
+bool HasRandom(std::string_view response) { return response.find("RANDOM(") != std::string_view::npos; }
+
+std::optional<std::string> FormatValue(std::string_view format, const Value* value, RandomSource* random) {
   std::string out;
-  try {
-    out = std::visit([&](const auto& x) { return fmt::format(fmt::runtime(format), x); }, v);
-  } catch (const fmt::format_error&) {
-    return std::nullopt;
-  }
-  // Python writes a whole float as "100.0" where fmt's shortest form is "100".
-  if (std::holds_alternative<double>(v) && p.fields == 1 && p.bare &&
-      out.size() >= p.prefix.size() + p.suffix.size()) {
-    size_t end = out.size() - p.suffix.size();
-    std::string_view number = std::string_view(out).substr(p.prefix.size(), end - p.prefix.size());
-    if (number.find_first_of(".eEna") == std::string_view::npos) out.insert(end, ".0");
+  bool automatic = false, manual = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char c = format[i];
+    if ((c == '{' || c == '}') && i + 1 < format.size() && format[i + 1] == c) {
+      out += c;
+      ++i;
+      continue;
+    }
+    if (c == '}') return std::nullopt;
+    if (c != '{') {
+      if (format.compare(i, 7, "RANDOM(") == 0) return std::nullopt;  // a directive outside a field
+      out += c;
+      continue;
+    }
+    const size_t close = format.find_first_of("{}", i + 1);
+    if (close == std::string_view::npos || format[close] != '}') return std::nullopt;
+    std::string_view field = format.substr(i + 1, close - i - 1);
+    i = close;
+    // The name ends at the conversion or spec; RANDOM's arguments hold neither.
+    const size_t paren = field.find(')');
+    const size_t nameEnd = field.substr(0, 7) == "RANDOM(" && paren != std::string_view::npos
+                               ? paren + 1 : field.find_first_of("!:");
+    std::string_view name = field.substr(0, nameEnd == std::string_view::npos ? field.size() : nameEnd);
+    FormatSpec spec;
+    if (!ParseFormatSpec(field.substr(name.size()), spec)) return std::nullopt;
+    double min = 0, max = 0;
+    long long count = 0;
+    if (ReadRandom(name, min, max, count)) {
+      if (!random) return std::nullopt;
+      for (long long k = 0; k < count; ++k) {
+        std::optional<std::string> number = FormatPython(spec, Value(Uniform(*random, min, max)));
+        if (!number) return std::nullopt;
+        out += (k ? ", " : "") + *number;
+      }
+      continue;
+    }
+    if (!value || (name != "" && name != "0")) return std::nullopt;
+    // Python numbers fields automatically or by hand, never both, and has one value.
+    if (name.empty() ? automatic || manual : automatic) return std::nullopt;
+    (name.empty() ? automatic : manual) = true;
+    std::optional<std::string> text = FormatPython(spec, *value);
+    if (!text) return std::nullopt;
+    out += *text;
   }
   return out;
 }
 
-std::optional<Value> ReadValue(std::string_view text, ValueType type) {
+std::optional<Value> ReadValue(std::string_view text, ValueType type, bool nonFinite) {
   std::string_view t = Trim(text);
   if (t.empty()) return std::nullopt;
   if (type == ValueType::Str) return Value(std::string(t));
@@ -108,7 +151,7 @@ std::optional<Value> ReadValue(std::string_view text, ValueType type) {
   }
   double d = 0;
   auto [ptr, ec] = std::from_chars(t.data(), end, d);
-  if (ec != std::errc() || ptr != end || !std::isfinite(d)) return std::nullopt;
+  if (ec != std::errc() || ptr != end || (!nonFinite && !std::isfinite(d))) return std::nullopt;
   return Value(d);
 }
 

@@ -1,12 +1,14 @@
 // Python format fields as pyvisa-sim files write them: a getter's response is
-// formatted with the property's value through fmt, a setter's pattern is split
-// at its one replacement field and the text there read as a value.
+// formatted with the property's value as Python's str.format formats it, with
+// RANDOM(min, max, n) fields; a setter's pattern is split at its one
+// replacement field and the text there read as a value.
 #pragma once
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "definition.h"
+#include "random_source.h"
 
 namespace vorel::sim::described {
 
@@ -27,14 +29,21 @@ bool SplitPattern(std::string_view pattern, Pattern& out);
 // float; anything else string.
 ValueType TypeOfField(char letter);
 
-// The format string applied to the value, as Python's str.format would (a
-// float in a bare field keeps Python's ".0" when it is whole), or
-// nothing when fmt refuses the format for the value or a width or precision
-// has more than three digits.
-std::optional<std::string> FormatValue(const std::string& format, const Value& value);
+// The format string applied to the value as Python's str.format applies it,
+// each field {RANDOM(min, max, n):spec} replaced by n numbers from random
+// joined by ", "; nothing where Python would raise, where a field needs a
+// value or random numbers and none is given, or where a RANDOM directive is
+// malformed (also one outside a field).
+std::optional<std::string> FormatValue(std::string_view format, const Value* value, RandomSource* random);
+inline std::optional<std::string> FormatValue(std::string_view format, const Value& value) {
+  return FormatValue(format, &value, nullptr);
+}
+
+// Whether a response names RANDOM(...) and so is formatted, not sent as written.
+bool HasRandom(std::string_view response);
 
 // The field text read as the type (white space around it ignored), or nothing
-// when it does not read as one.
-std::optional<Value> ReadValue(std::string_view text, ValueType type);
+// when it does not read as one; inf, -inf and nan only when nonFinite.
+std::optional<Value> ReadValue(std::string_view text, ValueType type, bool nonFinite = false);
 
 }  // namespace vorel::sim::described

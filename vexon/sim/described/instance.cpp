@@ -5,9 +5,11 @@
 #include "instance.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "field_format.h"
+#include "python_format.h"
 
 namespace vorel::sim::described {
 
@@ -37,31 +39,60 @@ double AsNumber(const Value& v) {
   return 0;
 }
 
+// Numbers compare as numbers, strings as text.
+bool Less(const Value& a, const Value& b) {
+  if (std::holds_alternative<std::string>(a) || std::holds_alternative<std::string>(b))
+    return std::holds_alternative<std::string>(a) && std::holds_alternative<std::string>(b) &&
+           std::get<std::string>(a) < std::get<std::string>(b);
+  return AsNumber(a) < AsNumber(b);
+}
+
 bool Accepts(const Property& p, const Value& v) {
-  if (p.type != ValueType::Str) {
-    double x = AsNumber(v);
-    if ((p.hasMin && x < p.min) || (p.hasMax && x > p.max)) return false;
-  }
+  if ((p.hasMin && Less(v, p.min)) || (p.hasMax && Less(p.max, v))) return false;
   if (p.valid.empty()) return true;
   for (const Value& ok : p.valid)
     if (p.type == ValueType::Str ? ok == v : AsNumber(ok) == AsNumber(v)) return true;
   return false;
 }
 
+// The id of the channel the device's `selected_channel` names, as text.
+std::string SelectedChannel(const Instance& in) {
+  const int i = in.definition->selectedChannel;
+  if (i < 0) return {};
+  const Value& v = in.values[i];
+  if (const long long* n = std::get_if<long long>(&v)) return std::to_string(*n);
+  if (const double* d = std::get_if<double>(&v)) return PythonFloatRepr(*d);
+  return std::get<std::string>(v);
+}
+
+// Whether a channel's dialogue or property answers now: one chosen by
+// selection only while its channel is the selected one.
+bool Reachable(const Instance& in, const Channel& c) { return !c.bySelection || c.id == SelectedChannel(in); }
+
 // Dialogues and getters whose query `matches` accepts; true when one answered.
 template <class Matches>
 bool RunAnswer(Instance& in, Reply& reply, const Matches& matches) {
   const Definition& d = *in.definition;
   for (const Dialogue& dialogue : d.dialogues) {
-    if (!matches(dialogue.q)) continue;
-    Queue(reply, dialogue.r, dialogue.delay);
+    if (!matches(dialogue.q) || !Reachable(in, dialogue.channel)) continue;
+    Response r = dialogue.r;
+    if (dialogue.random) {
+      std::optional<std::string> text = FormatValue(r.text, nullptr, &in.random);
+      if (!text) return CommandError(in, reply, kUndefinedHeader), true;
+      r.text = *text;
+    }
+    Queue(reply, r, dialogue.delay);
     return true;
   }
   for (size_t i = 0; i < d.properties.size(); ++i) {
     const Getter& g = d.properties[i].getter;
-    if (!g.present || !matches(g.q)) continue;
+    if (!g.present || !matches(g.q) || !Reachable(in, d.properties[i].channel)) continue;
     Response r = g.r;
-    if (r.present) r.text = FormatValue(g.r.text, in.values[i]).value_or(std::string());
+    if (r.present) {
+      std::optional<std::string> text = FormatValue(g.r.text, &in.values[i], &in.random);
+      if (!text) return CommandError(in, reply, kUndefinedHeader), true;
+      r.text = *text;
+    }
     Queue(reply, r, g.delay);
     return true;
   }
@@ -93,7 +124,7 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
   for (size_t i = 0; i < d.properties.size(); ++i) {
     const Property& p = d.properties[i];
     const Setter& s = p.setter;
-    if (!s.present || command.size() < s.prefix.size() + s.suffix.size() ||
+    if (!s.present || !Reachable(in, p.channel) || command.size() < s.prefix.size() + s.suffix.size() ||
         command.substr(0, s.prefix.size()) != s.prefix ||
         command.substr(command.size() - s.suffix.size()) != s.suffix)
       continue;
@@ -103,8 +134,13 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
     if (Accepts(p, *v)) {
       in.values[i] = *v;
       Queue(reply, s.r);
+    } else if (s.hasE) {
+      // The setter's own error response: the file's registers and queues do
+      // not count it, the status model does.
+      Queue(reply, s.e);
+      if (d.statusModel) PushError(in.status, kDataOutOfRange);
     } else {
-      CommandError(in, reply, kDataOutOfRange, s.hasE ? &s.e : nullptr);
+      CommandError(in, reply, kDataOutOfRange);
     }
     return true;
   }
@@ -112,22 +148,27 @@ bool RunSetter(Instance& in, std::string_view command, Reply& reply) {
 }
 
 void UpdateStatus(Instance& in) {
-  if (in.definition->statusModel) UpdateRequest(in.status, !in.output.empty());
+  // The meter's request stays until a serial poll or *CLS ends it.
+  if (in.definition->statusModel && !in.definition->habits.requestWhileReason)
+    UpdateRequest(in.status, !in.output.empty());
 }
 
 void RunMessage(Instance& in, std::string_view message, Nanoseconds now) {
   Reply reply;
+  const bool each = in.definition->habits.responsePerCommand;
   for (;;) {
     size_t semi = message.find(';');
     std::string_view command = Trim(message.substr(0, semi));
     if (!command.empty()) Execute(in, command, reply);
+    if (in.definition->habits.requestWhileReason) RequestWhileReason(in.status, !in.output.empty() || !reply.parts.empty());
     if (semi == std::string_view::npos) break;
     message.remove_prefix(semi + 1);
   }
   if (reply.parts.empty()) return;
   PendingResponse r;
-  for (size_t i = 0; i < reply.parts.size(); ++i) r.bytes += (i ? ";" : "") + reply.parts[i];
-  r.bytes += in.definition->r;
+  for (size_t i = 0; i < reply.parts.size(); ++i)
+    r.bytes += (i && !each ? ";" : "") + reply.parts[i] + (each ? in.definition->r : "");
+  if (!each) r.bytes += in.definition->r;
   // Responses are read in the order their messages came.
   r.readyAt = now + reply.delay;
   if (!in.pending.empty()) r.readyAt = std::max(r.readyAt, in.pending.back().readyAt);
@@ -143,10 +184,12 @@ void PowerOn(Instance& in) {
   in.registers.assign(d.registers.size(), 0);
   in.queues.assign(d.queues.size(), {});
   in.status = StatusModel();
-  if (d.statusModel) in.status.esr = kPON;
+  if (d.statusModel && d.habits.powerOnEvent) in.status.esr = kPON;
+  in.status.srq = d.habits.requestAtPowerOn;
   in.input.clear();
   in.output.clear();
   in.pending.clear();
+  Seed(in.random, d.seed);
 }
 
 void Receive(Instance& in, std::string_view bytes, bool end, Nanoseconds now) {
@@ -165,8 +208,16 @@ void Receive(Instance& in, std::string_view bytes, bool end, Nanoseconds now) {
   TimePassed(in, now);
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
 void Execute(Instance& in, std::string_view command, Reply& reply) {
-  auto exact = [&](const std::string& q) { return q == command; };
+  const bool anyCase = in.definition->habits.anyCase;
+  auto exact = [&](const std::string& q) { return anyCase ? SameText(q, command) : q == command; };
   if (RunAnswer(in, reply, exact) || RunSetter(in, command, reply) || RunErrorQuery(in, reply, exact)) return;
   if (in.definition->statusModel) {
     // The file's own answer to a common command or error query serves all its forms.
@@ -177,9 +228,9 @@ void Execute(Instance& in, std::string_view command, Reply& reply) {
   CommandError(in, reply, kUndefinedHeader);
 }
 
-void CommandError(Instance& in, Reply& reply, int code, const Response* response) {
+void CommandError(Instance& in, Reply& reply, int code) {
   const Definition& d = *in.definition;
-  Queue(reply, response ? *response : d.commandError);
+  Queue(reply, d.commandError);
   for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].commandError;
   for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].commandError);
   if (d.statusModel) PushError(in.status, code);
@@ -200,6 +251,7 @@ Nanoseconds ReadableAt(const Instance& in) {
 
 void QueryError(Instance& in) {
   const Definition& d = *in.definition;
+  if (!d.habits.queryErrors) return;
   for (size_t i = 0; i < d.registers.size(); ++i) in.registers[i] |= d.registers[i].queryError;
   for (size_t i = 0; i < d.queues.size(); ++i) PushFileEntry(in.queues[i], d.queues[i].queryError);
   if (d.statusModel) PushError(in.status, kQueryUnterminated);
@@ -219,6 +271,12 @@ size_t Talk(Instance& in, char* buf, size_t max, bool& end) {
 uint8_t SerialPoll(Instance& in) {
   bool mav = !in.output.empty();
   if (!in.definition->statusModel) return mav ? kMAV : 0;
+  if (in.definition->habits.requestWhileReason) {
+    const uint8_t stb = static_cast<uint8_t>(StatusByte(in.status, mav) | in.definition->habits.statusBits |
+                                             (in.status.srq ? kMSS : 0));
+    in.status.srq = false;
+    return stb;
+  }
   return PollStatus(in.status, mav);
 }
 

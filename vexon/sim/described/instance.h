@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "definition.h"
+#include "random_source.h"
 #include "status_model.h"
 
 namespace vorel::sim::described {
@@ -31,6 +32,7 @@ struct Instance {
   std::string input;    // the message being received
   std::string output;   // readable bytes
   std::deque<PendingResponse> pending;  // not readable yet, in order
+  RandomSource random;                  // of RANDOM(...) responses
 };
 
 // The responses one message queues: their texts and the longest delay.
@@ -39,7 +41,8 @@ struct Reply {
   Nanoseconds delay = 0;
 };
 
-// Power-on: defaults, empty queues, PON in the event status register.
+// Power-on: defaults, empty queues, PON in the event status register, the
+// random numbers from the start of their sequence.
 void PowerOn(Instance& in);
 // Bytes received at bus time now; end when the last one came with EOI.
 // Each complete message is run, its responses queued.
@@ -68,8 +71,8 @@ bool RunCommonCommand(Instance& in, std::string_view command, Reply& reply);
 // argument (*idn? and *IDN?, SYST:ERR? and :system:error:next?).
 bool SameCommonCommand(std::string_view a, std::string_view b);
 // Counts an error of a command: the file's registers and queues count it as
-// a command error, the status model queues code; the response queued is
-// `response` when given, else the file's command error response.
-void CommandError(Instance& in, Reply& reply, int code, const Response* response = nullptr);
+// a command error, the status model queues code; the file's command error
+// response is queued.
+void CommandError(Instance& in, Reply& reply, int code);
 
 }  // namespace vorel::sim::described

@@ -37,16 +37,16 @@ int StatusByte(const StatusModel& s, bool mav) {
   return (mav ? kMAV : 0) | ((s.esr & s.ese) ? kESB : 0);
 }
 
-int StatusByteWithMss(const StatusModel& s, bool mav) {
-  int stb = StatusByte(s, mav);
-  return stb | ((stb & s.sre & ~kMSS) ? kMSS : 0);
-}
-
 void UpdateRequest(StatusModel& s, bool mav) {
   int reasons = StatusByte(s, mav) & s.sre & ~kMSS;
   if (reasons & ~s.reasons) s.srq = true;
   if (!reasons) s.srq = false;
   s.reasons = reasons;
+}
+
+void RequestWhileReason(StatusModel& s, bool mav) {
+  s.reasons = StatusByte(s, mav) & s.sre & ~kMSS;
+  if (s.reasons) s.srq = true;
 }
 
 uint8_t PollStatus(StatusModel& s, bool mav) {

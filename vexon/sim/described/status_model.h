@@ -29,11 +29,12 @@ struct StatusModel {
 
 // The status byte without MSS: MAV when mav, ESB while ESR & ESE.
 int StatusByte(const StatusModel& s, bool mav);
-// The status byte as *STB? reads it: MSS in bit 6.
-int StatusByteWithMss(const StatusModel& s, bool mav);
 // Requests service on a new reason (a bit of STB & SRE turning on); withdraws
 // the request when no reason is left.
 void UpdateRequest(StatusModel& s, bool mav);
+// Requests service while a bit of STB & SRE is on, new or not (the built-in
+// meter's way).
+void RequestWhileReason(StatusModel& s, bool mav);
 // The status byte a serial poll reads, RQS in bit 6; ends the request.
 uint8_t PollStatus(StatusModel& s, bool mav);
 // Queues the error and sets its event bit (CME, EXE or QYE by its class).
