@@ -27,15 +27,16 @@ struct Held {
   std::lock_guard<std::mutex> lock;
   int cfg(int option) { return ConfigOf(h)[option]; }
   int base() const { return BaseOf(h); }
+  int timeoutMs() { return TimeoutMs(cfg(IbcTMO)); }
 };
 
 int Write(Held& c, const void* buf, int count) {
-  return WriteTo(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOT) != 0);
+  return WriteTo(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOT) != 0, c.timeoutMs());
 }
 
 int Read(Held& c, void* buf, int count) {
   return ReadFrom(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOSrd) != 0,
-                  c.cfg(IbcEOSchar), TimeoutMs(c.cfg(IbcTMO)));
+                  c.cfg(IbcEOSchar), c.timeoutMs());
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ int ibrsp(int ud, char* spr) {
   Held c(ud);
   if (!spr) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  int stb = SerialPoll(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), TimeoutMs(c.cfg(IbcTMO)));
+  int stb = SerialPoll(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), c.timeoutMs());
   if (stb < 0) return LastStatus();
   *spr = static_cast<char>(stb);
   return Finish(CMPL, 0, 1);
@@ -105,25 +106,25 @@ int ibrsp(int ud, char* spr) {
 int ibclr(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++clr");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++clr", c.timeoutMs());
 }
 
 int ibtrg(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++trg");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++trg", c.timeoutMs());
 }
 
 int ibloc(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Finish(c.base() | CMPL, 0, 0);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++loc");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++loc", c.timeoutMs());
 }
 
 int ibsic(int ud) {
   Held c(ud);
   if (!c.h.isBoard) return Fail(c.base(), EARG);
-  if (!ReadyOrFail(c.b, c.base())) return LastStatus();
+  if (!ReadyOrFail(c.b, c.base(), c.timeoutMs())) return LastStatus();
   if (!StepOk(c.b, c.b.adapter->Command("++ifc"), c.base())) return LastStatus();
   return Finish(c.base() | CMPL, 0, 0);
 }
@@ -137,7 +138,7 @@ int ibwait(int ud, int mask) {
   const int now = c.base() | CMPL;
   if (mask == 0 || (mask & now)) return Finish(now, 0, LastCount());
   if (c.h.isBoard && (mask & SRQI)) {
-    int srq = WaitForSrq(c.b, c.base(), TimeoutMs(c.cfg(IbcTMO)));
+    int srq = WaitForSrq(c.b, c.base(), c.timeoutMs());
     if (srq < 0) return LastStatus();
     return Finish(now | (srq ? SRQI : TIMO), 0, LastCount());
   }
@@ -146,15 +147,17 @@ int ibwait(int ud, int mask) {
 }
 
 int ibstop(int ud) {
-  Held c(ud);
-  return Finish(c.base() | CMPL, 0, 0);
+  // Not under the board's lock: the call to end holds it.
+  Handle& h = HandleAt(ud);
+  if (Adapter* a = BoardAt(h.board).adapter.get()) a->Stop();
+  return Finish(BaseOf(h) | CMPL, 0, 0);
 }
 
 int ibrpp(int ud, char* ppr) {
   Held c(ud);
   if (!ppr) return Fail(c.base(), EARG);
   if (!c.h.isBoard || !c.b.adapter->ar488()) return Fail(c.base(), ECAP);
-  int v = ParallelPoll(c.b, c.base());
+  int v = ParallelPoll(c.b, c.base(), c.timeoutMs());
   if (v < 0) return LastStatus();
   *ppr = static_cast<char>(v);
   return Finish(c.base() | CMPL, 0, 1);

@@ -5,6 +5,7 @@
 
 #include "../sim/bus.h"
 #include "board.h"
+#include "transfers.h"
 
 namespace vexon::prologix {
 
@@ -34,8 +35,8 @@ int ConfigureOption(int ud, int option, int value) {
     return Fail(BaseOf(h), EARG);
   // An AR488 drives REN on request.
   if (h.isBoard && option == IbcSRE && b.adapter->ar488()) {
-    if (!ReadyOrFail(b, BaseOf(h))) return LastStatus();
-    if (!StepOk(b, b.adapter->Command(value ? "++ren 1" : "++ren 0"), BaseOf(h))) return LastStatus();
+    if (!BoardCommand(b, BaseOf(h), value ? "++ren 1" : "++ren 0", TimeoutMs(ConfigOf(h)[IbcTMO])))
+      return LastStatus();
   }
   int prev = storeOption(ConfigOf(h), option, value);
   return FinishWithValue(BaseOf(h) | CMPL, prev);

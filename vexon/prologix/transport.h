@@ -12,10 +12,10 @@ namespace vexon::prologix {
 
 class Transport {
  public:
-  Transport() = default;
+  Transport();
   Transport(const Transport&) = delete;
   Transport& operator=(const Transport&) = delete;
-  ~Transport() { Close(); }
+  ~Transport();
 
   // Opens the port or connects to the host of the settings. False with errno set.
   bool Open(const BoardSettings& s);
@@ -27,12 +27,17 @@ class Transport {
   // locally. False with errno set.
   bool Send(const std::string& bytes, int timeoutMs);
   // Waits up to timeoutMs (negative: no limit) for bytes. Returns the count
-  // received, 0 when none came in time, -1 with errno set when the stream
-  // failed or the far end went away.
+  // received, 0 when none came in time, kWoken when Wake ended the wait, -1
+  // with errno set when the stream failed or the far end went away.
   long Receive(char* buf, size_t max, int timeoutMs);
-  // Throws away whatever has arrived and is still arriving until the stream
-  // stays quiet for quietMs, at most limitMs in all. False when it failed.
-  bool Drain(int quietMs, int limitMs);
+  static constexpr long kWoken = -2;
+  // Waits timeoutMs without reading; false when Wake ended the wait.
+  bool Pause(int timeoutMs);
+
+  // Ends the wait under way (or the next one) from any thread.
+  void Wake();
+  // Forgets a Wake that no wait has seen yet.
+  void ClearWake();
 
  private:
   bool OpenSerial(const BoardSettings& s);
@@ -42,7 +47,11 @@ class Transport {
   // with EIO, a connection closed by the far end with ECONNRESET.
   int HangUpError() const { return serial_ ? EIO : ECONNRESET; }
 
+  // Waits for the stream or for a Wake; 1 ready, 0 timed out, kWoken, -1 failed.
+  int WaitFor(short events, int timeoutMs, short& revents);
+
   int fd_ = -1;
+  int wake_ = -1;  // an eventfd that Wake writes
   bool serial_ = false;
 };
 

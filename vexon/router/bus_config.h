@@ -46,6 +46,9 @@ struct BoardSettings {
   std::string port, host;
   int tcpPort = 1234;
   int baud = 115200;
+  // How long an end mark that may be data must stay the last byte before a
+  // binary reply counts as ended (text and definite-length blocks never wait).
+  int endWaitMs = 50;
 };
 
 // A name ibfind opens as a device handle, with the settings of ibdev.

@@ -30,8 +30,8 @@ struct BackendKeys {
 const BackendKeys kBackendKeys[] = {
     {"sim", {"backend", "pad", "system_controller"}},
     {"linux-gpib", {"backend", "minor"}},
-    {"prologix", {"backend", "port", "host", "tcp_port", "baud"}},
-    {"ar488", {"backend", "port", "host", "tcp_port", "baud"}},
+    {"prologix", {"backend", "port", "host", "tcp_port", "baud", "end_wait_ms"}},
+    {"ar488", {"backend", "port", "host", "tcp_port", "baud", "end_wait_ms"}},
 };
 
 std::string Lower(std::string s) {
@@ -109,6 +109,7 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
     else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "end_wait_ms") b.endWaitMs = file.Int(v, key, 0, 3000);
   }
   if (b.backend == "prologix" || b.backend == "ar488") {
     const bool port = !b.port.empty(), host = !b.host.empty();
