@@ -280,6 +280,9 @@ void AdapterModel::ReadToHost(int ud, bool untilEoi, int endChar) {
   Held& h = held_[ud];
   if (h.bytes.empty() && !h.end) {
     if (f.bigBytes >= 0) {
+      char discard[4096];  // the device's own answer gives way to the big one
+      while (!(ibrd(ud, discard, sizeof discard) & (ERR | END))) {
+      }
       static const std::string kLine = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+-\n";
       h.bytes.reserve(static_cast<size_t>(f.bigBytes));
       while (h.bytes.size() + kLine.size() <= static_cast<size_t>(f.bigBytes)) h.bytes += kLine;

@@ -29,12 +29,12 @@ bool RefusalPrefix(const std::string& start) {
   return false;
 }
 
-int AdapterRefusal(const std::string& line) {
+bool AdapterRefusal(const std::string& line, int& error) {
   std::string s = line;
   while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
   for (const Refusal& r : kRefusals)
-    if (s == r.text) return r.error;
-  return 0;
+    if (s == r.text) return error = r.error, true;
+  return false;
 }
 
 }  // namespace vexon::prologix

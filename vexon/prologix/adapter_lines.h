@@ -5,8 +5,8 @@
 
 namespace vexon::prologix {
 
-// The error a refusal gives the call (ECAP or EDVR), or 0 when line is none.
-int AdapterRefusal(const std::string& line);
+// Whether line is a refusal, and the error it gives the call (ECAP or EDVR).
+bool AdapterRefusal(const std::string& line, int& error);
 // Whether start may be the beginning of a refusal whose line end has not
 // come yet.
 bool RefusalPrefix(const std::string& start);

@@ -43,10 +43,12 @@ constexpr int kCheckMs = 3000;
 constexpr int kPrologixMaxTmo = 3000;
 constexpr int kAr488MaxTmo = 32000;
 
+// Milliseconds to t, rounded up so that a wait does not end short of it;
+// -1 for no limit.
 int MsUntil(Clock::time_point t) {
   if (t == Clock::time_point::max()) return -1;
-  auto ms = std::chrono::duration_cast<milliseconds>(t - Clock::now()).count();
-  return ms < 0 ? 0 : static_cast<int>(std::min<long long>(ms, 1 << 30));
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(t - Clock::now()).count();
+  return us <= 0 ? 0 : static_cast<int>(std::min<long long>((us + 999) / 1000, 1 << 30));
 }
 
 }  // namespace
@@ -55,14 +57,16 @@ AdapterKind KindFromVersion(const std::string& version, bool configuredAr488) {
   AdapterKind k;
   k.ar488 = configuredAr488 || version.find("AR488") != std::string::npos;
   if (!k.ar488) return k;
+  // The first "MAJOR.MINOR" in the answer ("AR488 GPIB controller, ver. 0.53.03").
+  auto digit = [&](size_t i) { return i < version.size() && std::isdigit(static_cast<unsigned char>(version[i])); };
   for (size_t i = 0; i < version.size(); ++i) {
+    if (!digit(i)) continue;
     int major = 0, minor = 0;
-    if (std::isdigit(static_cast<unsigned char>(version[i])) &&
-        std::sscanf(version.c_str() + i, "%d.%d", &major, &minor) == 2) {
+    if (std::sscanf(version.c_str() + i, "%d.%d", &major, &minor) == 2) {
       k.readTakesNoEndByte = major == 0 && minor >= 53;
       break;
     }
-    while (i + 1 < version.size() && std::isdigit(static_cast<unsigned char>(version[i + 1]))) ++i;
+    while (digit(i + 1)) ++i;
   }
   return k;
 }
@@ -254,7 +258,7 @@ Outcome Adapter::Ask(const std::string& line, std::string& answer, int waitMs) {
   Outcome o = ReadLine(answer, Until(waitMs));
   if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(waitMs + kSlackMs));
   if (o != Outcome::Done) return o;
-  if (int e = AdapterRefusal(answer)) return Refuse(answer, e);
+  if (int e = 0; AdapterRefusal(answer, e)) return Refuse(answer, e);
   return Outcome::Done;
 }
 
@@ -264,14 +268,15 @@ Outcome Adapter::Checked(const std::string& line) {
   const auto until = Until(kCheckMs);
   std::string got, refusal;
   int error = 0;
+  bool refused = false;
   for (;;) {
     Outcome o = ReadLine(got, until);
     if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(kCheckMs + kSlackMs));
     if (o != Outcome::Done) return o;
     if (got == version_) break;
-    if (int e = AdapterRefusal(got); e && !error) refusal = got, error = e;
+    if (int e = 0; !refused && AdapterRefusal(got, e)) refusal = got, error = e, refused = true;
   }
-  return error ? Refuse(refusal, error) : Outcome::Done;
+  return refused ? Refuse(refusal, error) : Outcome::Done;
 }
 
 Outcome Adapter::Poll(std::string& answer) {
@@ -404,8 +409,9 @@ Outcome Adapter::CheckRefusal() {
     const size_t n = inEnd_ - inAt_;
     const char* nl = static_cast<const char*>(std::memchr(p, '\n', n));
     std::string line(p, nl ? static_cast<size_t>(nl - p) : n);
-    int error = AdapterRefusal(line);
-    if (nl && !error) return Outcome::Done;
+    int error = 0;
+    const bool refusal = AdapterRefusal(line, error);
+    if (nl && !refusal) return Outcome::Done;
     if (!nl && !RefusalPrefix(line)) return Outcome::Done;
     if (nl) {
       // Device data ends with the mark; the adapter's line does not.
@@ -483,7 +489,8 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
       return failed;
     }
     if (got > 0) continue;
-    if (Clock::now() >= adapterDone) {
+    const auto now = Clock::now();
+    if (now >= adapterDone) {
       // The adapter's own timeout ended its read without EOI.
       FinishReply();
       if (result.count > 0 || !askAgain || Clock::now() >= deadline_) {
@@ -494,6 +501,7 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
       if (Outcome o = StartRead(r, left < 0 ? -1 : (left + 99) / 100 * 100); o != Outcome::Done) return o;
       continue;
     }
+    if (now < deadline_) continue;
     // The call's time is up while the adapter may still be reading.
     reading_ = false;
     busyUntil_ = adapterDone;
