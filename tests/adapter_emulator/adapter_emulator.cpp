@@ -18,6 +18,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -209,6 +210,9 @@ int main(int argc, char** argv) {
     if (poll(fds.data(), fds.size(), 100) <= 0) continue;
     if (fds[0].revents & POLLIN) {
       int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      // Each answer goes out at once, as the adapter sends it.
+      int one = 1;
+      if (fd >= 0) setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
       if (fd >= 0) conns.push_back(MakeConnection(fd, true, o.firmware));
       if (fd >= 0 && o.bootMs >= 0) conns.back().model->Restart(o.bootMs);
     }

@@ -307,8 +307,9 @@ Outcome Adapter::Setting(int& known, int value, const char* command) {
 
 Outcome Adapter::Address(int pad, int sad) {
   if (pad == pad_ && sad == sad_) return Outcome::Done;
-  std::string line = "++addr " + std::to_string(pad);
-  if (sad) line += " " + std::to_string(sad);
+  std::string line = "++addr ";
+  line += std::to_string(pad);
+  if (sad) line.append(" ").append(std::to_string(sad));
   Outcome o = Command(line);
   if (o == Outcome::Done) pad_ = pad, sad_ = sad;
   return o;

@@ -152,8 +152,8 @@ void TriggerList(int board, const uint16_t* list) {
            StepOk(c.b, c.b.adapter->Checked("++trg"), kBoardBase);
       return;
     }
-    line += " " + std::to_string(pad);
-    if (sad) line += " " + std::to_string(sad);
+    line.append(" ").append(std::to_string(pad));
+    if (sad) line.append(" ").append(std::to_string(sad));
     if (++inLine == kTriggerBatch) flush();
   });
   flush();
