@@ -113,12 +113,18 @@ int Listen(const Options& o, int& port) {
   return fd;
 }
 
+// Every line received, logged before it runs.
+std::FILE* logFile = nullptr;
+
 Connection MakeConnection(int fd, bool socket, const emulator::Firmware& fw) {
   Connection c;
   c.fd = fd;
   c.socket = socket;
   c.model = std::make_unique<emulator::AdapterModel>(
       fw, [fd, socket](const std::string& b, int stallMs) { return WriteAll(fd, socket, b, stallMs); });
+  c.model->SetLog([](const std::string& line) {
+    if (logFile) std::fprintf(logFile, "%s\n", line.c_str()), std::fflush(logFile);
+  });
   return c;
 }
 
@@ -169,7 +175,7 @@ int main(int argc, char** argv) {
   int ptyMaster = -1, ptySlave = -1;
   if (!o.ptyLink.empty() && !OpenPty(o, ptyMaster, ptySlave))
     return std::perror("adapter_emulator: pseudo-terminal"), 1;
-  std::FILE* log = o.logFile.empty() ? nullptr : std::fopen(o.logFile.c_str(), "a");
+  std::FILE* log = logFile = o.logFile.empty() ? nullptr : std::fopen(o.logFile.c_str(), "a");
   std::vector<Connection> conns;
   if (ptyMaster >= 0) conns.push_back(MakeConnection(ptyMaster, false, o.firmware));
   // Restarting on open: the emulator does not hold the pseudo-terminal open
@@ -247,8 +253,7 @@ int main(int argc, char** argv) {
         dropped = static_cast<int>(i - 1);
         break;
       }
-      for (const std::string& line : c.model->Feed(bytes))
-        if (log) std::fprintf(log, "%s\n", line.c_str()), std::fflush(log);
+      c.model->Feed(bytes);
       if (c.model->WantsDrop()) {
         dropped = static_cast<int>(i - 1);
         break;

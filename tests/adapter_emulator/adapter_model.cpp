@@ -57,7 +57,9 @@ Faults& SharedFaults() {
 }
 
 void AdapterModel::Restart(int bootMs) {
+  auto log = log_;
   *this = AdapterModel(fw_, out_);
+  log_ = log;
   bootUntil_ = Clock::now() + std::chrono::milliseconds(bootMs);
 }
 
@@ -68,9 +70,8 @@ bool AdapterModel::Ar488Since(int major, int minor, int patch) const {
   return fw_.patch >= patch;
 }
 
-std::vector<std::string> AdapterModel::Feed(const std::string& bytes) {
-  std::vector<std::string> ran;
-  if (Clock::now() < bootUntil_) return ran;  // not listening yet
+void AdapterModel::Feed(const std::string& bytes) {
+  if (Clock::now() < bootUntil_) return;  // not listening yet
   for (char c : bytes) {
     if (dropNow_) break;
     if (escaped_) {
@@ -82,7 +83,7 @@ std::vector<std::string> AdapterModel::Feed(const std::string& bytes) {
     } else if (c == '\r' || c == '\n') {
       if (!line_.empty()) {
         bool command = !lineIsData_ && line_.rfind("++", 0) == 0;
-        ran.push_back(command ? line_ : "data: " + Visible(line_));
+        if (log_) log_(command ? line_ : "data: " + Visible(line_));
         RunLine(line_, command);
       }
       line_.clear();
@@ -91,7 +92,6 @@ std::vector<std::string> AdapterModel::Feed(const std::string& bytes) {
       line_ += c;
     }
   }
-  return ran;
 }
 
 void AdapterModel::Reply(const std::string& text) { out_(text + "\r\n", 1000); }

@@ -45,9 +45,10 @@ class AdapterModel {
  public:
   AdapterModel(const Firmware& fw, Output out) : fw_(fw), out_(std::move(out)) {}
 
-  // Takes bytes from the host; each complete line runs. Returns the lines
-  // that ran, as they would be logged.
-  std::vector<std::string> Feed(const std::string& bytes);
+  // Takes bytes from the host; each complete line is logged, as it would be
+  // shown, and runs.
+  void Feed(const std::string& bytes);
+  void SetLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
   // The connection is to drop now (a fault asked for it).
   bool WantsDrop() const { return dropNow_; }
   // The firmware restarts: what it was told is forgotten, and what the
@@ -72,6 +73,7 @@ class AdapterModel {
 
   Firmware fw_;
   Output out_;
+  std::function<void(const std::string&)> log_;
   std::string line_;
   bool escaped_ = false;
   bool lineIsData_ = false;  // an escaped byte came: the line cannot be a command

@@ -440,14 +440,19 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
       if (Outcome o = CheckRefusal(); o != Outcome::Done) return o;
       Take t = TakeBytes(buf, r, result);
       if (t == Take::Wanted) {
-        if (reading_ && !result.end && inAt_ == inEnd_) {
-          // An end mark right behind the last byte wanted still belongs to this read.
+        if (reading_ && !result.end) {
+          // The count is reached: an end mark right behind the last byte
+          // still belongs to this read, as EOI came with that byte.
           Outcome failed;
-          if (ReceiveMore(Clock::time_point{}, failed) < 0) return failed;
-          if (inEnd_ - inAt_ == 1 && static_cast<uint8_t>(in_[inAt_]) == mark_ && scan_.MarkEndsNow(mark_)) {
-            ++inAt_;
-            result.end = true;
-            FinishReply();
+          if (inAt_ == inEnd_ && ReceiveMore(Until(settings_.endWaitMs), failed) < 0) return failed;
+          if (inEnd_ - inAt_ == 1 && static_cast<uint8_t>(in_[inAt_]) == mark_) {
+            int more = scan_.MarkEndsNow(mark_) ? 0 : ReceiveMore(Until(settings_.endWaitMs), failed);
+            if (more < 0) return failed;
+            if (more == 0) {
+              ++inAt_;
+              result.end = true;
+              FinishReply();
+            }
           }
         }
         return Outcome::Done;
