@@ -95,7 +95,6 @@ int Adapter::ReadTimeoutFor(int budgetMs) const {
 }
 
 void Adapter::Begin(int timeoutMs) {
-  transport_.ClearWake();
   callMs_ = timeoutMs;
   deadline_ = timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + milliseconds(timeoutMs);
   refusal_.clear();

@@ -58,12 +58,14 @@ class Adapter {
   int refusalError() const { return refusalError_; }
 
   // Starts a call whose waits end timeoutMs from now (negative: no limit)
-  // or when Stop is called. A Stop before this has no effect on the call.
+  // or when Stop is called.
   void Begin(int timeoutMs);
   // The call's time is up.
   bool Expired() const { return Clock::now() >= deadline_; }
-  // Ends the waits of the call under way, from any thread.
+  // Ends the waits of the call under way, from any thread (ibstop).
   void Stop() { transport_.Wake(); }
+  // Forgets a Stop no call has seen: a new call starts.
+  void ClearStop() { transport_.ClearWake(); }
 
   // Opens the transport and sets the adapter up, unless it is open already.
   // Broken with errno set when the port cannot be opened, ETIMEDOUT when
