@@ -3,8 +3,11 @@
 // adapter's serial port), and its GPIB bus is the driver library's default
 // simulated bus.
 //
-// Usage: adapter_emulator [--ar488] [--port N] [--port-file FILE] [--pty LINK]
-//                         [--log FILE] [--drop-on TEXT]
+// Usage: adapter_emulator [--ar488] [--firmware X.Y.Z] [--boot-ms MS] [--port N]
+//                         [--port-file FILE] [--pty LINK] [--log FILE] [--drop-on TEXT]
+//   --firmware    the AR488 firmware version it behaves as (0.53.03)
+//   --boot-ms     it restarts when a host connects or opens the pseudo-terminal,
+//                 as an Arduino does, and hears nothing for MS
 //   --port-file   where the TCP port goes once it listens (written whole at once)
 //   --pty         a symbolic link to the pseudo-terminal's device, made at start
 //   --log         every line received, one per line, as it ran
@@ -15,6 +18,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -36,7 +40,8 @@ namespace {
 volatile sig_atomic_t dropRequested = 0, stopRequested = 0;
 
 struct Options {
-  bool ar488 = false;
+  emulator::Firmware firmware;
+  int bootMs = -1;
   int port = 0;
   std::string portFile, ptyLink, logFile, dropOn;
 };
@@ -108,12 +113,18 @@ int Listen(const Options& o, int& port) {
   return fd;
 }
 
-Connection MakeConnection(int fd, bool socket, bool ar488) {
+// Every line received, logged before it runs.
+std::FILE* logFile = nullptr;
+
+Connection MakeConnection(int fd, bool socket, const emulator::Firmware& fw) {
   Connection c;
   c.fd = fd;
   c.socket = socket;
   c.model = std::make_unique<emulator::AdapterModel>(
-      ar488, [fd, socket](const std::string& b, int stallMs) { return WriteAll(fd, socket, b, stallMs); });
+      fw, [fd, socket](const std::string& b, int stallMs) { return WriteAll(fd, socket, b, stallMs); });
+  c.model->SetLog([](const std::string& line) {
+    if (logFile) std::fprintf(logFile, "%s\n", line.c_str()), std::fflush(logFile);
+  });
   return c;
 }
 
@@ -121,7 +132,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     bool hasValue = i + 1 < argc;
-    if (a == "--ar488") o.ar488 = true;
+    if (a == "--ar488") o.firmware.ar488 = true;
+    else if (a == "--firmware" && hasValue)
+      std::sscanf(argv[++i], "%d.%d.%d", &o.firmware.major, &o.firmware.minor, &o.firmware.patch);
+    else if (a == "--boot-ms" && hasValue) o.bootMs = std::atoi(argv[++i]);
     else if (a == "--port" && hasValue) o.port = std::atoi(argv[++i]);
     else if (a == "--port-file" && hasValue) o.portFile = argv[++i];
     else if (a == "--pty" && hasValue) o.ptyLink = argv[++i];
@@ -145,8 +159,8 @@ void UseDefaultBus() {
 int main(int argc, char** argv) {
   Options o;
   if (!ParseOptions(argc, argv, o)) {
-    std::fprintf(stderr, "usage: adapter_emulator [--ar488] [--port N] [--port-file FILE] [--pty LINK] "
-                         "[--log FILE] [--drop-on TEXT]\n");
+    std::fprintf(stderr, "usage: adapter_emulator [--ar488] [--firmware X.Y.Z] [--boot-ms MS] [--port N] "
+                         "[--port-file FILE] [--pty LINK] [--log FILE] [--drop-on TEXT]\n");
     return 2;
   }
   UseDefaultBus();
@@ -161,9 +175,13 @@ int main(int argc, char** argv) {
   int ptyMaster = -1, ptySlave = -1;
   if (!o.ptyLink.empty() && !OpenPty(o, ptyMaster, ptySlave))
     return std::perror("adapter_emulator: pseudo-terminal"), 1;
-  std::FILE* log = o.logFile.empty() ? nullptr : std::fopen(o.logFile.c_str(), "a");
+  std::FILE* log = logFile = o.logFile.empty() ? nullptr : std::fopen(o.logFile.c_str(), "a");
   std::vector<Connection> conns;
-  if (ptyMaster >= 0) conns.push_back(MakeConnection(ptyMaster, false, o.ar488));
+  if (ptyMaster >= 0) conns.push_back(MakeConnection(ptyMaster, false, o.firmware));
+  // Restarting on open: the emulator does not hold the pseudo-terminal open
+  // itself, so that the master side sees when the host opens it.
+  bool ptyHostOpen = false;
+  if (o.bootMs >= 0 && ptySlave >= 0) close(ptySlave), ptySlave = -1;
   if (!o.portFile.empty() && !WriteFileWhole(o.portFile, std::to_string(port) + "\n"))
     return std::perror("adapter_emulator: port file"), 1;
 
@@ -184,7 +202,7 @@ int main(int argc, char** argv) {
     }
     std::erase_if(conns, [](const Connection& c) { return c.fd < 0; });
     if (ptyDropped) close(oldSlave);
-    if (replaced) conns.push_back(MakeConnection(ptyMaster, false, o.ar488));
+    if (replaced) conns.push_back(MakeConnection(ptyMaster, false, o.firmware));
     if (log) std::fputs("-- dropped\n", log), std::fflush(log);
   };
 
@@ -198,7 +216,24 @@ int main(int argc, char** argv) {
     if (poll(fds.data(), fds.size(), 100) <= 0) continue;
     if (fds[0].revents & POLLIN) {
       int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (fd >= 0) conns.push_back(MakeConnection(fd, true, o.ar488));
+      // Each answer goes out at once, as the adapter sends it.
+      int one = 1;
+      if (fd >= 0) setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      if (fd >= 0) conns.push_back(MakeConnection(fd, true, o.firmware));
+      if (fd >= 0 && o.bootMs >= 0) conns.back().model->Restart(o.bootMs);
+    }
+    if (o.bootMs >= 0) {
+      // A hang-up on the master: nobody has the pseudo-terminal open.
+      for (size_t i = 1; i < fds.size(); ++i) {
+        if (conns[i - 1].socket) continue;
+        const bool open = !(fds[i].revents & POLLHUP);
+        if (open && !ptyHostOpen) conns[i - 1].model->Restart(o.bootMs);
+        ptyHostOpen = open;
+        if (!open) {
+          fds[i].revents = 0;
+          usleep(2000);
+        }
+      }
     }
     int dropped = -1;
     for (size_t i = 1; i < fds.size() && dropped < 0; ++i) {
@@ -218,8 +253,11 @@ int main(int argc, char** argv) {
         dropped = static_cast<int>(i - 1);
         break;
       }
-      for (const std::string& line : c.model->Feed(bytes))
-        if (log) std::fprintf(log, "%s\n", line.c_str()), std::fflush(log);
+      c.model->Feed(bytes);
+      if (c.model->WantsDrop()) {
+        dropped = static_cast<int>(i - 1);
+        break;
+      }
     }
     if (dropped >= 0) drop(dropped);
     std::erase_if(conns, [](const Connection& c) { return c.fd < 0; });

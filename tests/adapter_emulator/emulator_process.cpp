@@ -1,7 +1,10 @@
 // The adapter emulator as a test's child process.
 #include "emulator_process.h"
 
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +36,7 @@ std::vector<std::string> Lines(const std::string& path) {
 
 }  // namespace
 
-bool EmulatorProcess::Start(const std::string& dir, bool ar488) {
+bool EmulatorProcess::Start(const std::string& dir, const std::vector<std::string>& args) {
   std::string portFile = dir + "/port";
   ptyLink = dir + "/tty";
   log = dir + "/lines.log";
@@ -41,7 +44,7 @@ bool EmulatorProcess::Start(const std::string& dir, bool ar488) {
   if (pid_ == 0) {
     std::vector<const char*> argv{ADAPTER_EMULATOR, "--port-file", portFile.c_str(), "--pty",
                                   ptyLink.c_str(), "--log", log.c_str(), "--drop-on", "DROP-ADAPTER"};
-    if (ar488) argv.push_back("--ar488");
+    for (const std::string& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     execv(argv[0], const_cast<char* const*>(argv.data()));
     _exit(127);
@@ -78,4 +81,26 @@ std::string EmulatorProcess::LastLines(int n) const {
   std::ostringstream out;
   for (size_t i = lines.size() > size_t(n) ? lines.size() - n : 0; i < lines.size(); ++i) out << lines[i] << "\n";
   return out.str();
+}
+
+bool EmulatorProcess::Emulate(const std::string& fault) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  // The answer to "++ver" behind it says that the fault is set.
+  const std::string lines = "++emulate " + fault + "\n++ver\n";
+  ok = ok && send(fd, lines.data(), lines.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(lines.size());
+  std::string got;
+  char buf[256];
+  while (ok && got.find('\n') == std::string::npos) {
+    pollfd p{fd, POLLIN, 0};
+    ssize_t n = poll(&p, 1, 10000) > 0 ? recv(fd, buf, sizeof buf, 0) : -1;
+    if (n <= 0) ok = false;
+    else got.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return ok;
 }

@@ -4,17 +4,20 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 class EmulatorProcess {
  public:
-  // Starts the emulator with its files in folder dir, as an AR488 or a
-  // Prologix adapter. False when it did not come up within a few seconds.
-  bool Start(const std::string& dir, bool ar488);
+  // Starts the emulator with its files in folder dir and the options args
+  // ("--ar488", ...). False when it did not come up within a few seconds.
+  bool Start(const std::string& dir, const std::vector<std::string>& args);
   void Stop();
   ~EmulatorProcess() { Stop(); }
 
   // Drops every connection (SIGUSR1) and waits until the emulator has.
   bool Drop();
+  // Sets a fault ("late 3500", "reset", ...) and waits until it is set.
+  bool Emulate(const std::string& fault);
   // Lines the emulator received so far.
   int LinesLogged() const;
   std::string LastLines(int n) const;

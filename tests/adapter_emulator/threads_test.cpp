@@ -34,7 +34,7 @@ class ThreadBus : public ::testing::Environment {
   void SetUp() override {
     char dir[] = "/tmp/threads_test.XXXXXX";
     ASSERT_TRUE(mkdtemp(dir));
-    ASSERT_TRUE(adapter.Start(dir, false));
+    ASSERT_TRUE(adapter.Start(dir, {}));
     vexon::BusConfig bus = vexon::DefaultBus();
     vexon::BoardSettings tcp, pty;
     tcp.index = kAdapter;

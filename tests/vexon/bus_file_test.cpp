@@ -79,6 +79,8 @@ TEST(BusFile, EachMistakeNamesItsLineAndColumn) {
        "bus.yaml:2:39: gpib2: 'tcp_port' goes with 'host'"},
       {"boards:\n  gpib2: {backend: prologix, host: h, tcp_port: 65536}\n",
        "bus.yaml:2:49: tcp_port: expected a whole number from 1 to 65535"},
+      {"boards:\n  gpib2: {backend: ar488, host: h, end_wait_ms: -1}\n",
+       "bus.yaml:2:49: end_wait_ms: expected a whole number from 0 to 3000"},
       {"devices:\n  a: 5\n", "bus.yaml:2:6: device a: expected a mapping"},
       {"devices:\n  a: {model: meter, eom: x}\n", "bus.yaml:2:21: device a: a definition with 'model' has no other keys"},
       {"devices:\n  a: {model: volt}\n",

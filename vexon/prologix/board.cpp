@@ -31,17 +31,35 @@ int StreamFault(Board& b, int base) {
   return Fail(base, EDVR, e);
 }
 
-bool ReadyOrFail(Board& b, int base) {
+bool ReadyOrFail(Board& b, int base, int timeoutMs) {
   errno = 0;
-  if (b.adapter->Ready() == Outcome::Done) return true;
+  b.adapter->Begin(timeoutMs);
+  Outcome o = b.adapter->Ready();
+  if (o == Outcome::Done) return true;
+  if (o == Outcome::Refused) return StepOk(b, o, base);
   StreamFault(b, base);
   return false;
 }
 
 bool StepOk(Board& b, Outcome o, int base) {
-  if (o == Outcome::Done) return true;
-  if (o == Outcome::NoAnswer) Fail(base | TIMO, EABO);
-  else StreamFault(b, base);
+  switch (o) {
+    case Outcome::Done:
+      return true;
+    case Outcome::NoAnswer:
+      Fail(base | TIMO, EABO);
+      break;
+    case Outcome::Stopped:
+      Fail(base, EABO);
+      break;
+    case Outcome::Refused:
+      ReportProblem("gpib" + std::to_string(b.adapter->settings().index) + ": the adapter at " +
+                    b.adapter->Where() + " answered \"" + b.adapter->refusal() + "\"");
+      Fail(base, b.adapter->refusalError());
+      break;
+    case Outcome::Broken:
+      StreamFault(b, base);
+      break;
+  }
   return false;
 }
 
@@ -68,7 +86,7 @@ bool OpenBoard(const BoardSettings& s, bool ar488) {
   std::lock_guard l(b.lock);
   if (!b.adapter) b.adapter = std::make_unique<Adapter>(s, ar488);
   if (b.config.empty()) b.config = DefaultConfig(true);
-  return ReadyOrFail(b, 0);
+  return ReadyOrFail(b, 0, TimeoutMs(b.config[IbcTMO]));
 }
 
 void CloseBoard(int board) {

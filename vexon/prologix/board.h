@@ -66,10 +66,12 @@ inline int BaseOf(const Handle& h) { return h.isBoard ? kBoardBase : 0; }
 // Fails the call with EDVR and the stream's errno, drops the stream (the
 // next call opens it again) and says why on stderr. Returns ibsta.
 int StreamFault(Board& b, int base);
-// Makes the adapter ready; false once the failure is reported.
-bool ReadyOrFail(Board& b, int base);
+// Starts a call on the board that may wait timeoutMs (negative: no limit)
+// and makes the adapter ready; false once the failure is reported.
+bool ReadyOrFail(Board& b, int base, int timeoutMs);
 // Reports how a step went: Done returns true; NoAnswer fails with TIMO and
-// EABO; Broken is a stream fault.
+// EABO; Stopped (ibstop) with EABO; a refusal of the adapter's with its
+// error and the adapter's line on stderr; Broken is a stream fault.
 bool StepOk(Board& b, Outcome o, int base);
 
 // The back-end operations that open and close boards and handles.

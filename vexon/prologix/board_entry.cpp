@@ -9,7 +9,8 @@ namespace vexon::prologix {
 
 void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings& b) {
   const std::string where = "gpib" + std::to_string(b.index);
-  file.CheckKeys(node, {"backend", "port", "host", "tcp_port", "baud"}, where + ", a " + b.backend + " board");
+  file.CheckKeys(node, {"backend", "port", "host", "tcp_port", "baud", "end_wait_ms"},
+                 where + ", a " + b.backend + " board");
   for (const auto& kv : node) {
     const std::string key = kv.first.Scalar();
     const YAML::Node& v = kv.second;
@@ -17,6 +18,7 @@ void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings&
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
     else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "end_wait_ms") b.endWaitMs = file.Int(v, key, 0, 3000);
   }
   const bool port = !b.port.empty(), host = !b.host.empty();
   if (port == host)

@@ -24,15 +24,16 @@ struct Held {
   Occupied occupied;
   int cfg(int option) { return ConfigOf(h)[option]; }
   int base() const { return BaseOf(h); }
+  int timeoutMs() { return TimeoutMs(cfg(IbcTMO)); }
 };
 
 int Write(Held& c, const void* buf, int count) {
-  return WriteTo(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOT) != 0);
+  return WriteTo(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOT) != 0, c.timeoutMs());
 }
 
 int Read(Held& c, void* buf, int count) {
   return ReadFrom(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), buf, count, c.cfg(IbcEOSrd) != 0,
-                  c.cfg(IbcEOSchar), TimeoutMs(c.cfg(IbcTMO)));
+                  c.cfg(IbcEOSchar), c.timeoutMs());
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ int ibrsp(int ud, char* spr) {
   Held c(ud);
   if (!spr) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  int stb = SerialPoll(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), TimeoutMs(c.cfg(IbcTMO)));
+  int stb = SerialPoll(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), c.timeoutMs());
   if (stb < 0) return LastStatus();
   *spr = static_cast<char>(stb);
   return Finish(CMPL, 0, 1);
@@ -84,25 +85,25 @@ int ibrsp(int ud, char* spr) {
 int ibclr(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++clr");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++clr", c.timeoutMs());
 }
 
 int ibtrg(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++trg");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++trg", c.timeoutMs());
 }
 
 int ibloc(int ud) {
   Held c(ud);
   if (c.h.isBoard) return Finish(c.base() | CMPL, 0, 0);
-  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++loc");
+  return DeviceCommand(c.b, 0, c.cfg(IbcPAD), c.cfg(IbcSAD), "++loc", c.timeoutMs());
 }
 
 int ibsic(int ud) {
   Held c(ud);
   if (!c.h.isBoard) return Fail(c.base(), EARG);
-  if (!ReadyOrFail(c.b, c.base())) return LastStatus();
+  if (!ReadyOrFail(c.b, c.base(), c.timeoutMs())) return LastStatus();
   if (!StepOk(c.b, c.b.adapter->Command("++ifc"), c.base())) return LastStatus();
   return Finish(c.base() | CMPL, 0, 0);
 }
@@ -113,7 +114,7 @@ int ibwait(int ud, int mask) {
   const int now = c.base() | CMPL;
   if (mask == 0 || (mask & now)) return Finish(now, 0, LastCount());
   if (c.h.isBoard && (mask & SRQI)) {
-    int srq = WaitForSrq(c.b, c.base(), TimeoutMs(c.cfg(IbcTMO)));
+    int srq = WaitForSrq(c.b, c.base(), c.timeoutMs());
     if (srq < 0) return LastStatus();
     return Finish(now | (srq ? SRQI : TIMO), 0, LastCount());
   }
@@ -132,7 +133,7 @@ int ibrpp(int ud, char* ppr) {
   Held c(ud);
   if (!ppr) return Fail(c.base(), EARG);
   if (!c.h.isBoard || !c.b.adapter->ar488()) return Fail(c.base(), ECAP);
-  int v = ParallelPoll(c.b, c.base());
+  int v = ParallelPoll(c.b, c.base(), c.timeoutMs());
   if (v < 0) return LastStatus();
   *ppr = static_cast<char>(v);
   return Finish(c.base() | CMPL, 0, 1);

@@ -41,6 +41,6 @@ void WaitSRQ(int board, short* result);
 void SendIFC(int board);
 
 // The parallel poll byte of an AR488 (++ppoll), or -1 once the failure is reported.
-int ParallelPoll(Board& b, int base);
+int ParallelPoll(Board& b, int base, int timeoutMs);
 
 }  // namespace vexon::prologix

@@ -5,6 +5,7 @@
 
 #include "../router/handle_options.h"
 #include "board.h"
+#include "transfers.h"
 
 namespace vexon::prologix {
 
@@ -24,8 +25,8 @@ int ConfigureOption(int ud, int option, int value) {
   if (int err = ConfigRefusal(h.isBoard, option, value); err != kAllowed) return Fail(BaseOf(h), err);
   // An AR488 drives REN on request.
   if (h.isBoard && option == IbcSRE && b.adapter->ar488()) {
-    if (!ReadyOrFail(b, BaseOf(h))) return LastStatus();
-    if (!StepOk(b, b.adapter->Command(value ? "++ren 1" : "++ren 0"), BaseOf(h))) return LastStatus();
+    if (!BoardCommand(b, BaseOf(h), value ? "++ren 1" : "++ren 0", TimeoutMs(ConfigOf(h)[IbcTMO])))
+      return LastStatus();
   }
   int prev = StoreOption(ConfigOf(h), option, value);
   return FinishWithValue(BaseOf(h) | CMPL, prev);

@@ -1,46 +1,75 @@
-// The "++" protocol: set-up, settings sent only on change, data lines and reads.
+// The "++" protocol: set-up, settings sent only on change, data lines,
+// reads, and a clean stream before every command.
 //
-// How a read tells EOI from a timeout: the adapter is set up with
-// "++eot_enable 1", so it appends the byte of "++eot_char" (the mark) to what
-// it passes on when the device ended with EOI, and appends nothing when its
-// own timeout ended the read. The adapter sends nothing more after a read, so
-// a mark that arrives last and is followed by a short quiet spell is the end
-// of the message; a mark byte inside the data is followed by more data at
-// once. The mark is chosen among the byte values the device's last response
-// did not contain, so binary data seldom holds it at all.
+// How a read ends: the adapter is set up with "++eot_enable 1", so it
+// appends the byte of "++eot_char" (the mark) to what it passes on when the
+// device ended with EOI, and appends nothing when its own timeout ended the
+// read ("++read_tmo_ms", the longest wait for a byte). Where a mark byte can
+// be data, ReplyScan says (reply_scan.h). A read that ran out with nothing
+// is asked again until the call's time is up, so the handle's timeout counts
+// and not the adapter's. The mark is chosen among the byte values the
+// device's last response did not contain.
 #include "protocol.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <cstring>
+
+#include "adapter_lines.h"
 
 namespace vexon::prologix {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // How long a line may take to leave.
 constexpr int kSendTimeoutMs = 3000;
-// How long a mark (or the EOS byte) must stay the last byte to be the end.
-constexpr int kSettleMs = 10;
-// What the stream adds to the adapter's own read timeout before the adapter
+// What the stream adds to the adapter's own timeout before the adapter
 // counts as done: transit and the adapter's reaction.
 constexpr int kSlackMs = 50;
-// The longest response kept from one read.
-constexpr size_t kMaxResponse = 16u << 20;
-// How long an adapter has to answer "++ver" when it is opened; an AR488
-// restarts when its port opens and is asked again until this has passed.
-constexpr int kHelloTimeoutMs = 1000;
-constexpr int kAr488ResetMs = 3000;
-constexpr int kAr488AskMs = 250;
+// An Arduino restarts when its port opens and ignores what comes before its
+// firmware runs: "++ver" is asked this often, for this long.
+constexpr int kHelloEveryMs = 100;
+constexpr int kHelloForMs = 3000;
+// Answers to the repeated questions come within this quiet spell.
+constexpr int kHelloQuietMs = 30;
+// How long a command checked with "++ver" behind it may take.
+constexpr int kCheckMs = 3000;
+// The longest "++read_tmo_ms" each adapter takes.
+constexpr int kPrologixMaxTmo = 3000;
+constexpr int kAr488MaxTmo = 32000;
 
-int Elapsed(Clock::time_point since) {
-  return static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+// Milliseconds to t, rounded up so that a wait does not end short of it;
+// -1 for no limit.
+int MsUntil(Clock::time_point t) {
+  if (t == Clock::time_point::max()) return -1;
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(t - Clock::now()).count();
+  return us <= 0 ? 0 : static_cast<int>(std::min<long long>((us + 999) / 1000, 1 << 30));
 }
 
 }  // namespace
+
+AdapterKind KindFromVersion(const std::string& version, bool configuredAr488) {
+  AdapterKind k;
+  k.ar488 = configuredAr488 || version.find("AR488") != std::string::npos;
+  if (!k.ar488) return k;
+  // The first "MAJOR.MINOR" in the answer ("AR488 GPIB controller, ver. 0.53.03").
+  auto digit = [&](size_t i) { return i < version.size() && std::isdigit(static_cast<unsigned char>(version[i])); };
+  for (size_t i = 0; i < version.size(); ++i) {
+    if (!digit(i)) continue;
+    int major = 0, minor = 0;
+    if (std::sscanf(version.c_str() + i, "%d.%d", &major, &minor) == 2) {
+      k.readTakesNoEndByte = major == 0 && minor >= 53;
+      break;
+    }
+    while (digit(i + 1)) ++i;
+  }
+  return k;
+}
 
 std::string EscapeData(const void* buf, int count) {
   std::string line;
@@ -59,94 +88,213 @@ std::string Adapter::Where() const {
                                 : settings_.host + ":" + std::to_string(settings_.tcpPort);
 }
 
-int Adapter::ReadTimeoutFor(int timeoutMs) const {
-  const int longest = ar488_ ? 32000 : 3000;
-  if (timeoutMs < 0) return longest;
-  // A little less than the handle's timeout, so that the adapter has given
-  // up by the time the handle's timeout ends the wait here.
-  int ms = timeoutMs - timeoutMs / 8;
-  return ms < 1 ? 1 : ms > longest ? longest : ms;
+int Adapter::ReadTimeoutFor(int budgetMs) const {
+  const int longest = ar488() ? kAr488MaxTmo : kPrologixMaxTmo;
+  if (budgetMs < 0) return longest;
+  return std::clamp(budgetMs, 1, longest);
+}
+
+void Adapter::Begin(int timeoutMs) {
+  callMs_ = timeoutMs;
+  deadline_ = timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + milliseconds(timeoutMs);
+  refusal_.clear();
+  refusalError_ = 0;
+}
+
+Clock::time_point Adapter::Until(int ms) const { return std::min(Clock::now() + milliseconds(ms), deadline_); }
+
+Outcome Adapter::Refuse(const std::string& line, int error) {
+  refusal_ = line;
+  while (!refusal_.empty() && (refusal_.back() == '\r' || refusal_.back() == '\n')) refusal_.pop_back();
+  refusalError_ = error;
+  return Outcome::Refused;
 }
 
 void Adapter::Drop() {
   transport_.Close();
   pad_ = sad_ = eoi_ = eotChar_ = readTmo_ = -1;
-  leftovers_.clear();
-  unsettled_ = false;
+  inAt_ = inEnd_ = 0;
+  reading_ = markMayFollow_ = false;
+  busyUntil_ = Clock::time_point{};
+  kind_ = AdapterKind{};
 }
 
 Outcome Adapter::Ready() {
   if (transport_.IsOpen()) return Outcome::Done;
   Drop();
   if (!transport_.Open(settings_)) return Outcome::Broken;
+  // The set-up has its own time, whatever the call allows.
+  const auto deadline = deadline_;
+  deadline_ = Clock::time_point::max();
   Outcome o = SetUp();
-  if (o != Outcome::Done) {
-    int e = o == Outcome::NoAnswer ? ETIMEDOUT : errno;
-    Drop();
-    errno = e;
-    return Outcome::Broken;
-  }
-  return o;
+  deadline_ = deadline;
+  if (o == Outcome::Done) return o;
+  int e = o == Outcome::NoAnswer ? ETIMEDOUT : errno;
+  Drop();
+  errno = e;
+  return o == Outcome::Refused ? o : Outcome::Broken;
 }
 
 Outcome Adapter::SetUp() {
   std::string answer;
   Outcome o;
-  if (ar488_) {
-    // The board restarts when the port opens and ignores what comes before
-    // its firmware runs: ask until it answers.
-    const auto start = Clock::now();
-    do o = Ask("++ver", answer, kAr488AskMs);
-    while (o == Outcome::NoAnswer && Elapsed(start) < kAr488ResetMs);
-  } else {
-    o = Ask("++ver", answer, kHelloTimeoutMs);
-  }
+  const auto start = Clock::now();
+  do {
+    o = Ask("++ver", answer, kHelloEveryMs);
+    busyUntil_ = Clock::time_point{};  // unanswered only because it was not listening yet
+  } while (o == Outcome::NoAnswer && Clock::now() - start < milliseconds(kHelloForMs));
   if (o != Outcome::Done) return o;
-  // Late answers to repeated questions, or what a previous user left.
-  if (!transport_.Drain(20, 500)) return Outcome::Broken;
-  unsettled_ = false;
-  // Nothing a previous user saved is assumed. Prologix adapters store each
-  // change in EEPROM unless told not to; an AR488 saves only on request.
-  static const char* const kPrologixSetUp[] = {"++savecfg 0", "++mode 1", "++auto 0", "++eos 3",
-                                               "++eot_enable 1"};
-  for (const char* line : kPrologixSetUp) {
-    if (ar488_ && std::strcmp(line, "++savecfg 0") == 0) continue;
-    if ((o = Command(line)) != Outcome::Done) return o;
+  // Late answers to the repeated questions.
+  for (const auto limit = Clock::now() + milliseconds(500); Clock::now() < limit;) {
+    Outcome failed;
+    int got = ReceiveMore(Clock::now() + milliseconds(kHelloQuietMs), failed);
+    if (got < 0) return failed;
+    if (got == 0) break;
+    inAt_ = inEnd_ = 0;
+  }
+  version_ = answer;
+  kind_ = KindFromVersion(answer, configuredAr488_);
+  // Nothing a previous user saved is assumed. A Prologix adapter stores each
+  // change in EEPROM unless told not to; on an AR488 "++savecfg" is itself
+  // an EEPROM write.
+  std::string lines = ar488() ? "" : "++savecfg 0\n";
+  lines += "++mode 1\n++auto 0\n++eos 3\n++eot_enable 1";
+  return Checked(lines);
+}
+
+Outcome Adapter::Send(const std::string& bytes) {
+  if (Outcome o = Settle(); o != Outcome::Done) return o;
+  if (transport_.Send(bytes, kSendTimeoutMs)) return Outcome::Done;
+  return errno == ECANCELED ? Outcome::Stopped : Outcome::Broken;
+}
+
+int Adapter::ReceiveMore(Clock::time_point until, Outcome& failed) {
+  if (inAt_ == inEnd_) {
+    inAt_ = inEnd_ = 0;
+  } else if (inEnd_ == in_.size()) {
+    std::memmove(in_.data(), in_.data() + inAt_, inEnd_ - inAt_);
+    inEnd_ -= inAt_;
+    inAt_ = 0;
+  }
+  long n = transport_.Receive(in_.data() + inEnd_, in_.size() - inEnd_, MsUntil(std::min(until, deadline_)));
+  if (n == Transport::kWoken) return failed = Outcome::Stopped, -1;
+  if (n < 0) return failed = Outcome::Broken, -1;
+  if (n == 0) return 0;
+  inEnd_ += static_cast<size_t>(n);
+  lastHeard_ = Clock::now();
+  return 1;
+}
+
+Outcome Adapter::Settle() {
+  // The rest of a response no read wants any more.
+  if (reading_) {
+    if (Outcome o = DiscardReply(); o != Outcome::Done) return o;
+  }
+  inAt_ = inEnd_ = 0;
+  // What the adapter sends while its own timeout runs: the tail of a read
+  // that timed out here, a late answer.
+  const int tmo = readTmo_ > 0 ? readTmo_ : ReadTimeoutFor(-1);
+  while (Clock::now() < busyUntil_) {
+    Outcome failed;
+    int got = ReceiveMore(busyUntil_, failed);
+    if (got < 0) return failed;
+    if (got > 0) {
+      inAt_ = inEnd_ = 0;
+      busyUntil_ = Clock::now() + milliseconds(tmo + kSlackMs);
+    } else if (Clock::now() >= deadline_ && Clock::now() < busyUntil_) {
+      return Outcome::NoAnswer;
+    }
+  }
+  // Whatever came unasked.
+  for (;;) {
+    Outcome failed;
+    int got = ReceiveMore(Clock::time_point{}, failed);
+    if (got < 0) return failed;
+    if (got == 0) break;
+    if (markMayFollow_ && static_cast<uint8_t>(in_[0]) == mark_) markMayFollow_ = false;
+    inAt_ = inEnd_ = 0;
   }
   return Outcome::Done;
 }
 
-Outcome Adapter::SettleStream() {
-  if (!unsettled_) return Outcome::Done;
-  unsettled_ = false;
-  int quiet = (readTmo_ > 0 ? readTmo_ : 3000) + kSlackMs;
-  return transport_.Drain(quiet, 4 * quiet) ? Outcome::Done : Outcome::Broken;
-}
-
-Outcome Adapter::Send(const std::string& bytes) {
-  if (SettleStream() != Outcome::Done) return Outcome::Broken;
-  return transport_.Send(bytes, kSendTimeoutMs) ? Outcome::Done : Outcome::Broken;
+Outcome Adapter::DiscardReply() {
+  uint8_t scratch[4096];
+  const ReadRequest r{static_cast<int>(sizeof scratch), false, 0};
+  // Until its end, the adapter's own timeout, or the call's time; the last
+  // leaves the adapter busy, which the caller then waits out.
+  while (reading_) {
+    ReadResult result;
+    if (Outcome o = ReadReply(scratch, r, result, false); o != Outcome::Done) return o;
+  }
+  return Outcome::Done;
 }
 
 Outcome Adapter::Command(const std::string& line) { return Send(line + "\n"); }
 
-Outcome Adapter::Ask(const std::string& line, std::string& answer, int timeoutMs) {
+Outcome Adapter::ReadLine(std::string& line, Clock::time_point until) {
+  line.clear();
+  for (;;) {
+    while (inAt_ < inEnd_) {
+      char c = in_[inAt_++];
+      if (markMayFollow_) {
+        markMayFollow_ = false;
+        if (static_cast<uint8_t>(c) == mark_) continue;
+      }
+      if (c == '\n') return Outcome::Done;
+      if (c != '\r') line += c;
+    }
+    Outcome failed;
+    int got = ReceiveMore(until, failed);
+    if (got < 0) return failed;
+    if (got == 0) return Outcome::NoAnswer;
+  }
+}
+
+Outcome Adapter::Ask(const std::string& line, std::string& answer, int waitMs) {
   answer.clear();
   if (Outcome o = Command(line); o != Outcome::Done) return o;
-  const auto start = Clock::now();
-  char c;
-  for (;;) {
-    int left = timeoutMs - Elapsed(start);
-    long n = transport_.Receive(&c, 1, left < 0 ? 0 : left);
-    if (n < 0) return Outcome::Broken;
-    if (n == 0) {
-      unsettled_ = true;  // a late answer is thrown away
-      return Outcome::NoAnswer;
-    }
-    if (c == '\n') break;
-    if (c != '\r') answer += c;
-  }
+  const auto sent = Clock::now();
+  Outcome o = ReadLine(answer, Until(waitMs));
+  if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(waitMs + kSlackMs));
+  if (o != Outcome::Done) return o;
+  if (int e = 0; AdapterRefusal(answer, e)) return Refuse(answer, e);
   return Outcome::Done;
+}
+
+Outcome Adapter::Checked(const std::string& line) {
+  if (Outcome o = Send(line + "\n++ver\n"); o != Outcome::Done) return o;
+  const auto sent = Clock::now();
+  const auto until = Until(kCheckMs);
+  std::string got, refusal;
+  int error = 0;
+  bool refused = false;
+  for (;;) {
+    Outcome o = ReadLine(got, until);
+    if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(kCheckMs + kSlackMs));
+    if (o != Outcome::Done) return o;
+    if (got == version_) break;
+    if (int e = 0; !refused && AdapterRefusal(got, e)) refusal = got, error = e, refused = true;
+  }
+  return refused ? Refuse(refusal, error) : Outcome::Done;
+}
+
+Outcome Adapter::Poll(std::string& answer) {
+  int budget = callMs_;
+  for (;;) {
+    const int tmo = ReadTimeoutFor(budget);
+    if (Outcome o = Setting(readTmo_, tmo, "++read_tmo_ms"); o != Outcome::Done) return o;
+    Outcome o = Ask("++spoll", answer, tmo + kSlackMs);
+    if (o != Outcome::NoAnswer || Clock::now() >= deadline_) return o;
+    // The adapter gave up on the device: ask again while the call's time lasts.
+    budget = (MsUntil(deadline_) + 99) / 100 * 100;
+  }
+}
+
+Outcome Adapter::Pause(int ms) {
+  // Up to the deadline, not a rounded millisecond short of it.
+  int left = MsUntil(deadline_);
+  if (left >= 0) ms = std::min(ms, left + 1);
+  return transport_.Pause(ms) ? Outcome::Done : Outcome::Stopped;
 }
 
 Outcome Adapter::Setting(int& known, int value, const char* command) {
@@ -158,8 +306,9 @@ Outcome Adapter::Setting(int& known, int value, const char* command) {
 
 Outcome Adapter::Address(int pad, int sad) {
   if (pad == pad_ && sad == sad_) return Outcome::Done;
-  std::string line = "++addr " + std::to_string(pad);
-  if (sad) line += " " + std::to_string(sad);
+  std::string line = "++addr ";
+  line += std::to_string(pad);
+  if (sad) line.append(" ").append(std::to_string(sad));
   Outcome o = Command(line);
   if (o == Outcome::Done) pad_ = pad, sad_ = sad;
   return o;
@@ -167,105 +316,212 @@ Outcome Adapter::Address(int pad, int sad) {
 
 Outcome Adapter::SetEoi(bool on) { return Setting(eoi_, on ? 1 : 0, "++eoi"); }
 
-Outcome Adapter::WriteData(const void* buf, int count) {
-  // What the device had not yet said is gone once it hears a new message.
-  leftovers_.erase(pad_ | sad_ << 8);
-  return Send(EscapeData(buf, count));
-}
+Outcome Adapter::WriteData(const void* buf, int count) { return Send(EscapeData(buf, count)); }
 
-void Adapter::TakeLeftover(Leftover& left, uint8_t* buf, const ReadRequest& r, ReadResult& result) {
-  size_t want = static_cast<size_t>(r.count - result.count), n = 0;
-  bool eosHit = false;
-  while (n < left.bytes.size() && n < want) {
-    uint8_t c = static_cast<uint8_t>(left.bytes[n++]);
-    if (r.stopAtEos && c == static_cast<uint8_t>(r.eosChar)) {
-      eosHit = true;
-      break;
-    }
+Outcome Adapter::StartRead(const ReadRequest& r, int budgetMs) {
+  // An AR488 0.53 reads a number after "++read" as an address: read to EOI
+  // there and stop at the EOS byte here.
+  const bool toEoi = !r.stopAtEos || kind_.readTakesNoEndByte;
+  const int avoid = r.stopAtEos ? r.eosChar & 0xFF : -1;
+  if (mark_ == avoid) {
+    bool none[256] = {};
+    mark_ = ChooseMark(mark_, none, avoid);
   }
-  if (n) std::memcpy(buf + result.count, left.bytes.data(), n);
-  result.count += static_cast<int>(n);
-  left.bytes.erase(0, n);
-  if (eosHit) {
-    result.end = true;
-  } else if (left.bytes.empty() && left.end) {
-    result.end = true;
-    left.end = false;
-  }
-}
-
-void Adapter::ChooseMark(const std::string& got, const ReadRequest& r) {
-  bool seen[256] = {};
-  for (char c : got) seen[static_cast<uint8_t>(c)] = true;
-  if (r.stopAtEos) seen[r.eosChar & 0xFF] = true;
-  if (!seen[mark_]) return;
-  for (int v = 0xFF; v >= 0; --v)
-    if (!seen[v]) return void(mark_ = v);
-}
-
-Outcome Adapter::FreshRead(const ReadRequest& r, std::string& got, bool& ended) {
-  got.clear();
-  ended = false;
-  const int tmo = ReadTimeoutFor(r.timeoutMs);
-  if (r.stopAtEos && mark_ == (r.eosChar & 0xFF)) mark_ = (mark_ + 1) & 0xFF;
-  Outcome o = Setting(readTmo_, tmo, "++read_tmo_ms");
+  Outcome o = Setting(readTmo_, ReadTimeoutFor(budgetMs), "++read_tmo_ms");
   if (o == Outcome::Done) o = Setting(eotChar_, mark_, "++eot_char");
-  if (o == Outcome::Done)
-    o = Command(r.stopAtEos ? "++read " + std::to_string(r.eosChar & 0xFF) : std::string("++read eoi"));
+  if (o == Outcome::Done) o = Command(toEoi ? std::string("++read eoi") : "++read " + std::to_string(avoid));
   if (o != Outcome::Done) return o;
-  const auto start = Clock::now();
-  auto lastByte = start;
-  char chunk[4096];
-  for (;;) {
-    const auto back = got.empty() ? -1 : static_cast<uint8_t>(got.back());
-    const bool markLast = back == mark_;
-    const bool eosLast = r.stopAtEos && back == (r.eosChar & 0xFF);
-    int wait = tmo + kSlackMs - Elapsed(lastByte);
-    if (markLast || eosLast) wait = std::min(wait, kSettleMs);
-    if (r.timeoutMs >= 0) wait = std::min(wait, r.timeoutMs - Elapsed(start));
-    long n = wait > 0 ? transport_.Receive(chunk, sizeof chunk, wait) : 0;
-    if (n < 0) return Outcome::Broken;
-    if (n > 0 && got.size() < kMaxResponse) {
-      got.append(chunk, static_cast<size_t>(n));
-      lastByte = Clock::now();
+  reading_ = true;
+  readingKey_ = pad_ | sad_ << 8;
+  readingToEoi_ = toEoi;
+  scan_.Reset();
+  std::fill(std::begin(seen_), std::end(seen_), false);
+  replyTaken_ = 0;
+  lastHeard_ = Clock::now();
+  return Outcome::Done;
+}
+
+void Adapter::FinishReply() {
+  reading_ = false;
+  mark_ = ChooseMark(mark_, seen_, -1);
+}
+
+Adapter::Take Adapter::TakeBytes(uint8_t* buf, const ReadRequest& r, ReadResult& result) {
+  const uint8_t eos = static_cast<uint8_t>(r.eosChar);
+  while (inAt_ < inEnd_) {
+    const auto* p = reinterpret_cast<const uint8_t*>(in_.data()) + inAt_;
+    if (markMayFollow_) {
+      markMayFollow_ = false;
+      if (*p == mark_) {
+        ++inAt_;
+        continue;
+      }
+    }
+    if (result.count == r.count) return Take::Wanted;
+    if (scan_.InPayload()) {
+      size_t n = std::min({inEnd_ - inAt_, static_cast<size_t>(r.count - result.count),
+                           static_cast<size_t>(std::min<uint64_t>(scan_.payloadLeft, SIZE_MAX))});
+      bool eosHit = false;
+      if (r.stopAtEos) {
+        if (const void* at = std::memchr(p, eos, n)) {
+          n = static_cast<size_t>(static_cast<const uint8_t*>(at) - p) + 1;
+          eosHit = true;
+        }
+      }
+      std::memcpy(buf + result.count, p, n);
+      for (size_t i = 0; i < n; ++i) seen_[p[i]] = true;
+      result.count += static_cast<int>(n);
+      inAt_ += n;
+      replyTaken_ += n;
+      scan_.SkipPayload(n);
+      if (eosHit) return EosReached(result);
       continue;
     }
-    if (n > 0) {  // a talker that never ends: keep what fits, drop the rest
-      unsettled_ = true;
-      break;
-    }
-    if (markLast) {
-      got.pop_back();
-      ended = true;
-    } else if (Stopped()) {
-      unsettled_ = true;  // the adapter may still be reading
-    } else if (!eosLast && r.timeoutMs >= 0 && Elapsed(start) >= r.timeoutMs) {
-      // The handle's time is up; the adapter may still be reading.
-      if (Elapsed(lastByte) < tmo + kSlackMs) unsettled_ = true;
-    }
-    break;
+    if (*p == mark_ && inAt_ + 1 == inEnd_) return Take::Mark;
+    buf[result.count++] = *p;
+    seen_[*p] = true;
+    scan_.Feed(*p);
+    ++inAt_;
+    ++replyTaken_;
+    if (r.stopAtEos && *p == eos) return EosReached(result);
   }
-  ChooseMark(got, r);
-  return Outcome::Done;
+  return result.count == r.count ? Take::Wanted : Take::More;
+}
+
+Adapter::Take Adapter::EosReached(ReadResult& result) {
+  result.end = true;
+  // After "++read N" the adapter stopped at the byte and appends the mark
+  // only when EOI came with it; reading to EOI, it goes on and the rest
+  // waits for the next read of this device.
+  if (!readingToEoi_) {
+    FinishReply();
+    markMayFollow_ = true;
+  }
+  return Take::Wanted;
+}
+
+Outcome Adapter::CheckRefusal() {
+  // A line of the adapter's own may stand where the reply starts: it
+  // answered a command of this call with it, not the device.
+  if (replyTaken_ != 0) return Outcome::Done;
+  for (;;) {
+    const char* p = in_.data() + inAt_;
+    const size_t n = inEnd_ - inAt_;
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', n));
+    std::string line(p, nl ? static_cast<size_t>(nl - p) : n);
+    int error = 0;
+    const bool refusal = AdapterRefusal(line, error);
+    if (nl && !refusal) return Outcome::Done;
+    if (!nl && !RefusalPrefix(line)) return Outcome::Done;
+    if (nl) {
+      // Device data ends with the mark; the adapter's line does not.
+      size_t after = static_cast<size_t>(nl - p) + 1;
+      if (after < n) {
+        if (static_cast<uint8_t>(p[after]) == mark_ && after + 1 == n) return Outcome::Done;
+        inAt_ += after;
+        return Refuse(line, error);
+      }
+    }
+    Outcome failed;
+    int got = ReceiveMore(nl ? Until(settings_.endWaitMs) : lastHeard_ + milliseconds(readTmo_ + kSlackMs), failed);
+    if (got < 0) return failed;
+    if (got == 0) {
+      if (!nl) return Outcome::Done;
+      inAt_ += static_cast<size_t>(nl - p) + 1;
+      return Refuse(line, error);
+    }
+  }
+}
+
+Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& result, bool askAgain) {
+  for (;;) {
+    if (inAt_ < inEnd_) {
+      if (Outcome o = CheckRefusal(); o != Outcome::Done) return o;
+      Take t = TakeBytes(buf, r, result);
+      if (t == Take::Wanted) {
+        if (reading_ && !result.end) {
+          // The count is reached: an end mark right behind the last byte
+          // still belongs to this read, as EOI came with that byte.
+          Outcome failed;
+          if (inAt_ == inEnd_ && ReceiveMore(Until(settings_.endWaitMs), failed) < 0) return failed;
+          if (inEnd_ - inAt_ == 1 && static_cast<uint8_t>(in_[inAt_]) == mark_) {
+            int more = scan_.MarkEndsNow(mark_) ? 0 : ReceiveMore(Until(settings_.endWaitMs), failed);
+            if (more < 0) return failed;
+            if (more == 0) {
+              ++inAt_;
+              result.end = true;
+              FinishReply();
+            }
+          }
+        }
+        return Outcome::Done;
+      }
+      if (t == Take::Mark) {
+        if (!scan_.MarkEndsNow(mark_)) {
+          // Ambiguous: more bytes behind it make it data.
+          const int wait = scan_.InPayload() ? readTmo_ + kSlackMs : settings_.endWaitMs;
+          Outcome failed;
+          int got = ReceiveMore(Until(wait), failed);
+          if (got < 0) return failed;
+          if (got > 0) {
+            // The mark is data: take it and go on.
+            const uint8_t c = static_cast<uint8_t>(in_[inAt_++]);
+            buf[result.count++] = c;
+            seen_[c] = true;
+            scan_.Feed(c);
+            ++replyTaken_;
+            if (r.stopAtEos && c == static_cast<uint8_t>(r.eosChar)) {
+              EosReached(result);
+              return Outcome::Done;
+            }
+            continue;
+          }
+        }
+        ++inAt_;
+        result.end = true;
+        FinishReply();
+        return Outcome::Done;
+      }
+    }
+    if (!reading_) return Outcome::Done;
+    const int tmo = readTmo_ > 0 ? readTmo_ : ReadTimeoutFor(-1);
+    const auto adapterDone = lastHeard_ + milliseconds(tmo + kSlackMs);
+    Outcome failed;
+    int got = ReceiveMore(adapterDone, failed);
+    if (got < 0) {
+      reading_ = false;
+      busyUntil_ = adapterDone;
+      return failed;
+    }
+    if (got > 0) continue;
+    const auto now = Clock::now();
+    if (now >= adapterDone) {
+      // The adapter's own timeout ended its read without EOI.
+      FinishReply();
+      if (result.count > 0 || !askAgain || Clock::now() >= deadline_) {
+        result.timedOut = result.count == 0;
+        return Outcome::Done;
+      }
+      const int left = MsUntil(deadline_);
+      if (Outcome o = StartRead(r, left < 0 ? -1 : (left + 99) / 100 * 100); o != Outcome::Done) return o;
+      continue;
+    }
+    if (now < deadline_) continue;
+    // The call's time is up while the adapter may still be reading.
+    reading_ = false;
+    busyUntil_ = adapterDone;
+    result.timedOut = true;
+    return Outcome::Done;
+  }
 }
 
 Outcome Adapter::Read(uint8_t* buf, const ReadRequest& r, ReadResult& result) {
   result = {};
   if (r.count <= 0) return Outcome::Done;
-  Leftover& left = leftovers_[pad_ | sad_ << 8];
-  if (!left.bytes.empty()) {
-    TakeLeftover(left, buf, r, result);
-    if (result.end || result.count == r.count) return Outcome::Done;
+  if (!(reading_ && readingKey_ == (pad_ | sad_ << 8))) {
+    if (Outcome o = StartRead(r, callMs_); o != Outcome::Done) return o;
   }
-  std::string got;
-  bool ended = false;
-  if (Outcome o = FreshRead(r, got, ended); o != Outcome::Done) return o;
-  left.bytes = std::move(got);
-  left.end = ended;
-  TakeLeftover(left, buf, r, result);
-  // An empty message that ended with EOI reads as nothing, with END.
-  if (ended && result.count == 0) result.end = true, left.end = false;
-  return Outcome::Done;
+  return ReadReply(buf, r, result, true);
 }
 
 }  // namespace vexon::prologix

@@ -1,10 +1,11 @@
 // The IEEE 488.2 routines that reduce to what the adapters do: data to and
 // from one device at a time, device clear, trigger, serial poll, the SRQ
 // line and IFC. An AR488 adds DCL, REN, parallel poll and FindLstn.
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "calls.h"
 #include "transfers.h"
@@ -15,6 +16,8 @@ namespace {
 
 // Addresses one "++trg" line may name.
 constexpr int kTriggerBatch = 15;
+// How long an AR488 may take to try every address for listeners.
+constexpr int kFindListenersMs = 10000;
 
 struct HeldBoard {
   explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock), occupied(b, -1) {}
@@ -31,17 +34,12 @@ void Refuse(int err) { Fail(kBoardBase, err); }
 bool BufferOk(const void* buf, int count) { return (buf || !count) && count >= 0; }
 bool EotOk(int eotMode) { return eotMode >= NULLend && eotMode <= DABend; }
 
-// Sends a command that needs no device addressed; true when it went out.
-bool BoardCommand(Board& b, const char* line) {
-  return ReadyOrFail(b, kBoardBase) && StepOk(b, b.adapter->Command(line), kBoardBase);
-}
-
 // Sends the data of Send and SendList to one device.
-bool SendTo(Board& b, uint16_t a, const void* buf, int count, int eotMode) {
+bool SendTo(Board& b, uint16_t a, const void* buf, int count, int eotMode, int timeoutMs) {
   std::string data(static_cast<const char*>(buf), static_cast<size_t>(count));
   if (eotMode == NLend) data += '\n';
   int sta = WriteTo(b, kBoardBase, a & 0xFF, a >> 8, data.data(), static_cast<int>(data.size()),
-                    eotMode != NULLend);
+                    eotMode != NULLend, timeoutMs);
   return !(sta & ERR);
 }
 
@@ -52,21 +50,21 @@ void ToListed(int board, const uint16_t* list, const char* boardLine, const char
   if (!list) return Refuse(EARG);
   if (list[0] == NOADDR) {
     if (!c.ar488()) return Refuse(ECAP);
-    if (BoardCommand(c.b, boardLine)) Done();
+    if (BoardCommand(c.b, kBoardBase, boardLine, c.timeoutMs())) Done();
     return;
   }
   if (AnyInvalid(list)) return Refuse(ENOL);
   bool ok = true;
   ForList(list, [&](int, uint16_t a) {
-    ok = ok && !(DeviceCommand(c.b, kBoardBase, a & 0xFF, a >> 8, deviceLine) & ERR);
+    ok = ok && !(DeviceCommand(c.b, kBoardBase, a & 0xFF, a >> 8, deviceLine, c.timeoutMs()) & ERR);
   });
   if (ok) Done();
 }
 
 }  // namespace
 
-int ParallelPoll(Board& b, int base) {
-  if (!ReadyOrFail(b, base)) return -1;
+int ParallelPoll(Board& b, int base, int timeoutMs) {
+  if (!ReadyOrFail(b, base, timeoutMs)) return -1;
   std::string answer;
   if (!StepOk(b, b.adapter->Ask("++ppoll", answer, 1000), base)) return -1;
   char* end = nullptr;
@@ -79,7 +77,7 @@ void Send(int board, uint16_t address, const void* buf, int count, int eotMode) 
   HeldBoard c(board);
   if (!BufferOk(buf, count) || !EotOk(eotMode)) return Refuse(EARG);
   if (!ValidAddress(address)) return Refuse(ENOL);
-  if (SendTo(c.b, address, buf, count, eotMode)) Done(count + (eotMode == NLend ? 1 : 0));
+  if (SendTo(c.b, address, buf, count, eotMode, c.timeoutMs())) Done(count + (eotMode == NLend ? 1 : 0));
 }
 
 void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode) {
@@ -87,7 +85,7 @@ void SendList(int board, const uint16_t* list, const void* buf, int count, int e
   if (!list || !BufferOk(buf, count) || !EotOk(eotMode)) return Refuse(EARG);
   if (list[0] == NOADDR || AnyInvalid(list)) return Refuse(ENOL);
   bool ok = true;
-  ForList(list, [&](int, uint16_t a) { ok = ok && SendTo(c.b, a, buf, count, eotMode); });
+  ForList(list, [&](int, uint16_t a) { ok = ok && SendTo(c.b, a, buf, count, eotMode, c.timeoutMs()); });
   if (ok) Done(count + (eotMode == NLend ? 1 : 0));
 }
 
@@ -103,11 +101,11 @@ void DevClear(int board, uint16_t address) {
   HeldBoard c(board);
   if (address == NOADDR) {
     if (!c.ar488()) return Refuse(ECAP);
-    if (BoardCommand(c.b, "++dcl")) Done();
+    if (BoardCommand(c.b, kBoardBase, "++dcl", c.timeoutMs())) Done();
     return;
   }
   if (!ValidAddress(address)) return Refuse(ENOL);
-  DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++clr");
+  DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++clr", c.timeoutMs());
 }
 
 void DevClearList(int board, const uint16_t* list) { ToListed(board, list, "++dcl", "++clr"); }
@@ -116,7 +114,7 @@ void Trigger(int board, uint16_t address) {
   HeldBoard c(board);
   if (address == NOADDR) return Refuse(ECAP);
   if (!ValidAddress(address)) return Refuse(ENOL);
-  DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++trg");
+  DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++trg", c.timeoutMs());
 }
 
 void TriggerList(int board, const uint16_t* list) {
@@ -124,18 +122,26 @@ void TriggerList(int board, const uint16_t* list) {
   if (!list) return Refuse(EARG);
   if (list[0] == NOADDR) return Refuse(ECAP);
   if (AnyInvalid(list)) return Refuse(ENOL);
-  // "++trg" names up to 15 devices itself, without changing "++addr".
+  // "++trg" names up to 15 devices itself, without changing "++addr". An
+  // AR488 takes primary addresses 1 to 30 there only: any other device is
+  // addressed and triggered on its own.
   std::string line;
   int inLine = 0;
-  bool ok = ReadyOrFail(c.b, kBoardBase);
+  bool ok = ReadyOrFail(c.b, kBoardBase, c.timeoutMs());
   auto flush = [&] {
-    if (ok && inLine) ok = StepOk(c.b, c.b.adapter->Command("++trg" + line), kBoardBase);
+    if (ok && inLine) ok = StepOk(c.b, c.b.adapter->Checked("++trg" + line), kBoardBase);
     line.clear();
     inLine = 0;
   };
   ForList(list, [&](int, uint16_t a) {
-    line += " " + std::to_string(a & 0xFF);
-    if (a >> 8) line += " " + std::to_string(a >> 8);
+    const int pad = a & 0xFF, sad = a >> 8;
+    if (c.ar488() && (sad || pad == 0)) {
+      ok = ok && StepOk(c.b, c.b.adapter->Address(pad, sad), kBoardBase) &&
+           StepOk(c.b, c.b.adapter->Checked("++trg"), kBoardBase);
+      return;
+    }
+    line.append(" ").append(std::to_string(pad));
+    if (sad) line.append(" ").append(std::to_string(sad));
     if (++inLine == kTriggerBatch) flush();
   });
   flush();
@@ -149,17 +155,22 @@ void EnableRemote(int board, const uint16_t* list) {
   if (!list) return Refuse(EARG);
   if (!c.ar488()) return Refuse(ECAP);
   if (AnyInvalid(list)) return Refuse(ENOL);
-  if (BoardCommand(c.b, "++ren 1")) Done();
+  // REN is all the adapter offers: it has no command that addresses a
+  // listener without sending it data, so the devices go remote when next
+  // addressed.
+  if (BoardCommand(c.b, kBoardBase, "++ren 1", c.timeoutMs())) Done();
 }
 
 void SendLLO(int board) {
   HeldBoard c(board);
-  if (BoardCommand(c.b, "++llo")) Done();
+  // A bare "++llo" locks only the addressed device on an AR488; "all" is LLO
+  // to every device, as SendLLO means.
+  if (BoardCommand(c.b, kBoardBase, c.ar488() ? "++llo all" : "++llo", c.timeoutMs())) Done();
 }
 
 void SendIFC(int board) {
   HeldBoard c(board);
-  if (BoardCommand(c.b, "++ifc")) Done();
+  if (BoardCommand(c.b, kBoardBase, "++ifc", c.timeoutMs())) Done();
 }
 
 void ReadStatusByte(int board, uint16_t address, short* result) {
@@ -216,31 +227,39 @@ void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) 
   HeldBoard c(board);
   if (!padList || !results || limit < 0) return Refuse(EARG);
   if (!c.ar488()) return Refuse(ECAP);
-  if (!ReadyOrFail(c.b, kBoardBase)) return;
+  // The adapter tries every address in turn, whatever the board's timeout.
+  const int t = c.timeoutMs();
+  if (!ReadyOrFail(c.b, kBoardBase, t < 0 ? t : std::max(t, kFindListenersMs))) return;
+  // "++fndl all" lists the listeners, "PAD" or "PAD:SAD", separated by
+  // commas; firmware without it answers "Unrecognized command" (ECAP).
   std::string answer;
-  if (!StepOk(c.b, c.b.adapter->Ask("++findlstn", answer, 5000), kBoardBase)) return;
-  // The answer lists the primary addresses that answered; firmware without
-  // the command answers with words instead.
-  for (char ch : answer)
-    if (std::isalpha(static_cast<unsigned char>(ch))) return Refuse(ECAP);
-  bool listens[31] = {};
+  if (!StepOk(c.b, c.b.adapter->Ask("++fndl all", answer, kFindListenersMs), kBoardBase)) return;
+  std::vector<uint16_t> found;
   for (const char* p = answer.c_str(); *p;) {
     char* end = nullptr;
-    long v = std::strtol(p, &end, 10);
+    long pad = std::strtol(p, &end, 10), sad = 0;
     if (end == p) {
       ++p;
       continue;
     }
-    if (v >= 0 && v <= 30) listens[v] = true;
     p = end;
+    if (*p == ':') {
+      sad = std::strtol(p + 1, &end, 10);
+      p = end;
+      if (sad >= 0 && sad <= 30) sad += 0x60;  // written either way
+    }
+    if (pad >= 0 && pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E)))
+      found.push_back(static_cast<uint16_t>(pad | sad << 8));
   }
   int n = 0;
   bool overflow = false;
   ForList(padList, [&](int, uint16_t a) {
-    int pad = a & 0xFF;
-    if (pad > 30 || !listens[pad]) return;
-    if (n < limit) results[n++] = static_cast<uint16_t>(pad);
-    else overflow = true;
+    const int pad = a & 0xFF;
+    for (uint16_t f : found) {
+      if ((f & 0xFF) != pad) continue;
+      if (n < limit) results[n++] = f;
+      else overflow = true;
+    }
   });
   if (overflow) return void(Fail(kBoardBase, ETAB, n));
   Done(n);
@@ -250,7 +269,7 @@ void PPoll(int board, short* result) {
   HeldBoard c(board);
   if (!result) return Refuse(EARG);
   if (!c.ar488()) return Refuse(ECAP);
-  int v = ParallelPoll(c.b, kBoardBase);
+  int v = ParallelPoll(c.b, kBoardBase, c.timeoutMs());
   if (v < 0) return;
   short s = static_cast<short>(v);
   std::memcpy(result, &s, sizeof s);
@@ -260,7 +279,7 @@ void PPoll(int board, short* result) {
 void TestSRQ(int board, short* result) {
   HeldBoard c(board);
   if (!result) return Refuse(EARG);
-  int srq = SrqLine(c.b, kBoardBase);
+  int srq = SrqLine(c.b, kBoardBase, c.timeoutMs());
   if (srq < 0) return;
   short v = static_cast<short>(srq);
   std::memcpy(result, &v, sizeof v);

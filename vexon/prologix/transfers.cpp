@@ -2,9 +2,7 @@
 #include "transfers.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 namespace vexon::prologix {
 
@@ -12,9 +10,11 @@ namespace {
 
 // How often WaitSRQ and ibwait ask for the SRQ line.
 constexpr int kSrqPollMs = 20;
+// How long the adapter may take to report the SRQ line.
+constexpr int kSrqAnswerMs = 1000;
 
-bool Addressed(Board& b, int base, int pad, int sad) {
-  return ReadyOrFail(b, base) && StepOk(b, b.adapter->Address(pad, sad), base);
+bool Addressed(Board& b, int base, int pad, int sad, int timeoutMs) {
+  return ReadyOrFail(b, base, timeoutMs) && StepOk(b, b.adapter->Address(pad, sad), base);
 }
 
 // A number the adapter answered with, 0 to limit; -1 when it is none.
@@ -27,10 +27,17 @@ int NumberIn(const std::string& s, int limit) {
 
 int Garbled(int base) { return Fail(base, EDVR, EPROTO), -1; }
 
+int AskSrq(Board& b, int base) {
+  std::string answer;
+  if (!StepOk(b, b.adapter->Ask("++srq", answer, kSrqAnswerMs), base)) return -1;
+  int v = NumberIn(answer, 1);
+  return v < 0 ? Garbled(base) : v;
+}
+
 }  // namespace
 
-int WriteTo(Board& b, int base, int pad, int sad, const void* buf, int count, bool eoi) {
-  if (!Addressed(b, base, pad, sad)) return LastStatus();
+int WriteTo(Board& b, int base, int pad, int sad, const void* buf, int count, bool eoi, int timeoutMs) {
+  if (!Addressed(b, base, pad, sad, timeoutMs)) return LastStatus();
   if (count > 0) {
     if (!StepOk(b, b.adapter->SetEoi(eoi), base)) return LastStatus();
     if (!StepOk(b, b.adapter->WriteData(buf, count), base)) return LastStatus();
@@ -40,47 +47,46 @@ int WriteTo(Board& b, int base, int pad, int sad, const void* buf, int count, bo
 
 int ReadFrom(Board& b, int base, int pad, int sad, void* buf, int count, bool stopAtEos, int eosChar,
              int timeoutMs) {
-  if (!Addressed(b, base, pad, sad)) return LastStatus();
+  if (!Addressed(b, base, pad, sad, timeoutMs)) return LastStatus();
   if (count == 0) return Finish(base | CMPL, 0, 0);
-  ReadRequest r{count, stopAtEos, eosChar, timeoutMs};
+  ReadRequest r{count, stopAtEos, eosChar};
   ReadResult got;
-  if (!StepOk(b, b.adapter->Read(static_cast<uint8_t*>(buf), r, got), base)) return LastStatus();
-  if (got.count == 0 && !got.end) return Fail(base | (b.adapter->Stopped() ? 0 : TIMO), EABO);
+  Outcome o = b.adapter->Read(static_cast<uint8_t*>(buf), r, got);
+  if (o == Outcome::Stopped) return Fail(base, EABO, got.count);
+  if (!StepOk(b, o, base)) return LastStatus();
+  if (got.timedOut) return Fail(base | TIMO, EABO, got.count);
   return Finish(base | CMPL | (got.end ? END : 0), 0, got.count);
 }
 
-int DeviceCommand(Board& b, int base, int pad, int sad, const char* line) {
-  if (!Addressed(b, base, pad, sad)) return LastStatus();
+int DeviceCommand(Board& b, int base, int pad, int sad, const char* line, int timeoutMs) {
+  if (!Addressed(b, base, pad, sad, timeoutMs)) return LastStatus();
   if (!StepOk(b, b.adapter->Command(line), base)) return LastStatus();
   return Finish(base | CMPL, 0, 0);
 }
 
+bool BoardCommand(Board& b, int base, const std::string& line, int timeoutMs) {
+  return ReadyOrFail(b, base, timeoutMs) && StepOk(b, b.adapter->Checked(line), base);
+}
+
 int SerialPoll(Board& b, int base, int pad, int sad, int timeoutMs) {
-  if (!Addressed(b, base, pad, sad)) return -1;
+  if (!Addressed(b, base, pad, sad, timeoutMs)) return -1;
   std::string answer;
-  if (!StepOk(b, b.adapter->Ask("++spoll", answer, timeoutMs < 0 ? kNoLimitMs : timeoutMs), base))
-    return -1;
+  if (!StepOk(b, b.adapter->Poll(answer), base)) return -1;
   int stb = NumberIn(answer, 255);
   return stb < 0 ? Garbled(base) : stb;
 }
 
-int SrqLine(Board& b, int base) {
-  if (!ReadyOrFail(b, base)) return -1;
-  std::string answer;
-  if (!StepOk(b, b.adapter->Ask("++srq", answer, 1000), base)) return -1;
-  int v = NumberIn(answer, 1);
-  return v < 0 ? Garbled(base) : v;
+int SrqLine(Board& b, int base, int timeoutMs) {
+  return ReadyOrFail(b, base, timeoutMs) ? AskSrq(b, base) : -1;
 }
 
 int WaitForSrq(Board& b, int base, int timeoutMs) {
-  if (timeoutMs < 0) timeoutMs = kNoLimitMs;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  if (!ReadyOrFail(b, base, timeoutMs)) return -1;
   for (;;) {
-    int v = SrqLine(b, base);
+    int v = AskSrq(b, base);
     if (v != 0) return v;
-    if (b.adapter->Stopped()) return Fail(base, EABO), -1;
-    if (std::chrono::steady_clock::now() >= deadline) return 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSrqPollMs));
+    if (b.adapter->Pause(kSrqPollMs) == Outcome::Stopped) return Fail(base, EABO), -1;
+    if (b.adapter->Expired()) return 0;
   }
 }
 

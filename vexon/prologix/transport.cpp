@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <string>
 
 namespace vexon::prologix {
@@ -44,32 +43,41 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-bool Transport::Open(const BoardSettings& s) {
-  Close();
-  return s.host.empty() ? OpenSerial(s) : OpenTcp(s);
-}
-
-Transport::Transport() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+Transport::Transport() : wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 Transport::~Transport() {
   Close();
   if (wake_ >= 0) ::close(wake_);
 }
 
-void Transport::Stop() {
-  stop_.store(true, std::memory_order_release);
+void Transport::Wake() {
   uint64_t one = 1;
-  if (wake_ >= 0 && ::write(wake_, &one, sizeof one) < 0) {
-    // Already readable: the waiting Receive wakes all the same.
-  }
+  if (wake_ >= 0) (void)!::write(wake_, &one, sizeof one);
 }
 
-void Transport::ClearStop() {
-  stop_.store(false, std::memory_order_release);
+void Transport::ClearWake() {
   uint64_t n;
-  if (wake_ >= 0 && ::read(wake_, &n, sizeof n) < 0) {
-    // Nothing was pending.
-  }
+  if (wake_ >= 0) (void)!::read(wake_, &n, sizeof n);
+}
+
+int Transport::WaitFor(short events, int timeoutMs, short& revents) {
+  pollfd p[2] = {{fd_, events, 0}, {wake_, POLLIN, 0}};
+  int rc = ::poll(p, fd_ >= 0 ? 2 : 1, timeoutMs);
+  if (fd_ < 0) p[1] = p[0], p[0].revents = 0;
+  if (rc < 0) return errno == EINTR ? 0 : -1;
+  if (p[1].revents & POLLIN) return static_cast<int>(kWoken);
+  revents = p[0].revents;
+  return rc > 0 ? 1 : 0;
+}
+
+bool Transport::Pause(int timeoutMs) {
+  pollfd p{wake_, POLLIN, 0};
+  return !(::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN));
+}
+
+bool Transport::Open(const BoardSettings& s) {
+  Close();
+  return s.host.empty() ? OpenSerial(s) : OpenTcp(s);
 }
 
 void Transport::Close() {
@@ -187,10 +195,11 @@ bool Transport::Send(const std::string& bytes, int timeoutMs) {
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-    pollfd p{fd_, POLLOUT, 0};
-    int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
+    short revents = 0;
+    int rc = WaitFor(POLLOUT, MillisecondsLeft(deadline), revents);
     if (rc == 0) return errno = ETIMEDOUT, false;
-    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return errno = HangUpError(), false;
+    if (rc == kWoken) return errno = ECANCELED, false;
+    if (rc > 0 && (revents & (POLLHUP | POLLERR | POLLNVAL))) return errno = HangUpError(), false;
   }
   return true;
 }
@@ -199,32 +208,23 @@ long Transport::Receive(char* buf, size_t max, int timeoutMs) {
   if (fd_ < 0) return errno = ENOTCONN, -1;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
-    if (Stopped()) return 0;
     ssize_t n = ::read(fd_, buf, max);
     if (n > 0) return n;
     // A closed socket reads 0 bytes; a serial port whose far end is gone
     // reads 0 or fails with EIO.
     if (n == 0) return errno = HangUpError(), -1;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
-    pollfd p[2] = {{fd_, POLLIN | POLLRDHUP, 0}, {wake_, POLLIN, 0}};
+    short revents = 0;
     int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
-    int rc = ::poll(p, wake_ >= 0 ? 2 : 1, wait);
-    if (rc == 0) return 0;
-    if (rc < 0 && errno != EINTR) return -1;
-    if (rc > 0 && !(p[0].revents & POLLIN) && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
+    int rc = WaitFor(POLLIN | POLLRDHUP, wait, revents);
+    if (rc == kWoken) return kWoken;
+    if (rc < 0) return -1;
+    if (rc == 0) {
+      if (wait == 0 || MillisecondsLeft(deadline) == 0) return 0;
+      continue;
+    }
+    if (!(revents & POLLIN) && (revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
       return errno = HangUpError(), -1;
-    if (rc > 0 && (p[1].revents & POLLIN) && !Stopped()) ClearStop();  // a stale wake-up
-  }
-}
-
-bool Transport::Drain(int quietMs, int limitMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  char junk[4096];
-  for (;;) {
-    int wait = std::min(quietMs, MillisecondsLeft(deadline));
-    long n = Receive(junk, sizeof junk, wait);
-    if (n < 0) return false;
-    if (n == 0 || MillisecondsLeft(deadline) == 0) return true;
   }
 }
 

@@ -2,7 +2,6 @@
 // GPIB-USB, AR488) or a TCP connection (Prologix GPIB-ETHERNET). Every wait
 // is bounded by the caller's time limit; nothing here raises a signal.
 #pragma once
-#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <string>
@@ -28,18 +27,17 @@ class Transport {
   // locally. False with errno set.
   bool Send(const std::string& bytes, int timeoutMs);
   // Waits up to timeoutMs (negative: no limit) for bytes. Returns the count
-  // received, 0 when none came in time, -1 with errno set when the stream
-  // failed or the far end went away.
+  // received, 0 when none came in time, kWoken when Wake ended the wait, -1
+  // with errno set when the stream failed or the far end went away.
   long Receive(char* buf, size_t max, int timeoutMs);
-  // Throws away whatever has arrived and is still arriving until the stream
-  // stays quiet for quietMs, at most limitMs in all. False when it failed.
-  bool Drain(int quietMs, int limitMs);
+  static constexpr long kWoken = -2;
+  // Waits timeoutMs without reading; false when Wake ended the wait.
+  bool Pause(int timeoutMs);
 
-  // Ends the Receive in progress, from any thread, and makes every later one
-  // return 0 at once until ClearStop(): ibstop on a call that waits.
-  void Stop();
-  void ClearStop();
-  bool Stopped() const { return stop_.load(std::memory_order_acquire); }
+  // Ends the wait under way (or the next one) from any thread.
+  void Wake();
+  // Forgets a Wake that no wait has seen yet.
+  void ClearWake();
 
  private:
   bool OpenSerial(const BoardSettings& s);
@@ -49,10 +47,12 @@ class Transport {
   // with EIO, a connection closed by the far end with ECONNRESET.
   int HangUpError() const { return serial_ ? EIO : ECONNRESET; }
 
+  // Waits for the stream or for a Wake; 1 ready, 0 timed out, kWoken, -1 failed.
+  int WaitFor(short events, int timeoutMs, short& revents);
+
   int fd_ = -1;
+  int wake_ = -1;  // an eventfd that Wake writes
   bool serial_ = false;
-  std::atomic<bool> stop_{false};
-  int wake_ = -1;  // an eventfd that Stop() makes readable
 };
 
 }  // namespace vexon::prologix

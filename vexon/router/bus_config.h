@@ -49,6 +49,9 @@ struct BoardSettings {
   std::string port, host;
   int tcpPort = 1234;
   int baud = 115200;
+  // How long an end mark that may be data must stay the last byte before a
+  // binary reply counts as ended (text and definite-length blocks never wait).
+  int endWaitMs = 50;
   // any back end: the file the board's exchanges are recorded to, empty
   // when it does not record (a relative path is taken from the bus file's folder)
   std::string record;
