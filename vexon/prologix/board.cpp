@@ -49,7 +49,7 @@ bool ValidAddress(uint16_t a) {
 int StreamFault(Board& b, int base) {
   int e = errno ? errno : EIO;
   ReportProblem("gpib" + std::to_string(b.adapter->settings().index) + ": " + b.adapter->Where() + ": " +
-                std::strerror(e));
+                b.adapter->Problem(e));
   b.adapter->Drop();
   return Fail(base, EDVR, e);
 }

@@ -82,6 +82,7 @@ Outcome Adapter::Ready() {
   Outcome o = SetUp();
   if (o != Outcome::Done) {
     int e = o == Outcome::NoAnswer ? ETIMEDOUT : errno;
+    if (o == Outcome::NoAnswer) transport_.NoteProblem("no answer to ++ver: no Prologix or AR488 adapter answers there");
     Drop();
     errno = e;
     return Outcome::Broken;

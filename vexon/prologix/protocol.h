@@ -36,6 +36,8 @@ class Adapter {
   bool ar488() const { return ar488_; }
   // Where the adapter is: the serial device or host:port, for messages.
   std::string Where() const;
+  // What went wrong, for the system error e of the last failure.
+  std::string Problem(int e) const { return transport_.Problem(e); }
 
   // Opens the transport and sets the adapter up, unless it is open already.
   // Broken with errno set when the port cannot be opened, or ETIMEDOUT when

@@ -16,7 +16,9 @@
 #include <regex>
 
 #include "../sim/definition_reader.h"
+#include "../prologix/transport.h"
 #include "backend.h"
+#include "yaml_text.h"
 
 namespace vexon {
 
@@ -108,7 +110,12 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
     else if (key == "port") b.port = file.String(v, key);
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
-    else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "baud") {
+      b.baud = file.Int(v, key, 50, 4000000);
+      if (!prologix::TakesBaudRate(b.baud))
+        file.Fail(v, "baud: a serial port takes 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
+                     "230400, 460800, 500000 or 921600");
+    }
   }
   if (b.backend == "prologix" || b.backend == "ar488") {
     const bool port = !b.port.empty(), host = !b.host.empty();
@@ -153,12 +160,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
   int error = 0;
   if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
   const YamlFile other{path};
-  YAML::Node root;
-  try {
-    root = YAML::Load(text);
-  } catch (const YAML::Exception& e) {
-    other.Fail(e.mark, e.msg);
-  }
+  const YAML::Node root = ParseYaml(other, text);
   YAML::Node definition = Child(Child(root, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
   InstrumentDefinition d;
@@ -187,9 +189,14 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
                               " board; simulated instruments sit on sim boards");
     if (a.pad == board.pad && a.sad == 0)
       file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) + " is the board's own address");
-    for (const InstrumentPlacement& p : board.instruments)
+    for (const InstrumentPlacement& p : board.instruments) {
       if (p.pad == a.pad && p.sad == a.sad)
         file.Fail(kv.first, resource + ": another resource sits at that address");
+      // A device answers at its primary address alone or through secondaries, not both.
+      if (p.pad == a.pad && (p.sad == 0) != (a.sad == 0))
+        file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) +
+                                " is used both with and without a secondary address");
+    }
     InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, kv.second, bus)};
     ++uses[Lower(p.definition.name)];
     board.instruments.push_back(p);
@@ -235,6 +242,7 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
   if (Empty(names)) return;
   for (const auto& kv : names) {
     const std::string name = kv.first.Scalar();
+    if (name.empty()) file.Fail(kv.first, "names: a name may not be empty");
     if (BoardIndex(name) >= 0) file.Fail(kv.first, "'" + name + "' is a board's name");
     if (bus.name(name)) file.Fail(kv.first, "name '" + name + "' given twice");
     NamedDevice n;
@@ -295,12 +303,7 @@ bool ReadTextFile(const std::string& path, std::string& text, int& error, std::s
 
 void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bus) {
   const YamlFile file{path};
-  YAML::Node root;
-  try {
-    root = YAML::Load(text);
-  } catch (const YAML::Exception& e) {
-    file.Fail(e.mark, e.msg);
-  }
+  const YAML::Node root = ParseYaml(file, text);
   bus = BusConfig();
   bus.source = path;
   if (!root.IsNull() && !root.IsMap())

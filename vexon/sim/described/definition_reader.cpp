@@ -238,6 +238,8 @@ Property ReadProperty(const std::string& name, const YAML::Node& p) {
           for (const auto& v : s) prop.valid.push_back(Convert(v, prop.type, "a valid value"));
         }
       });
+      if (prop.hasMin && prop.hasMax && prop.min > prop.max)
+        Fail(x, "specs: min is above max, so no value can be set");
     }
   });
   // A getter whose format does not take the value fails at load, not at the query.
