@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   }
   Describe(bus);
   // Valid, but surely not what was meant.
+  std::fflush(stdout);
   if (bus.boards.empty())
     std::fprintf(stderr, "vorel-bus: warning: %s describes no board: the driver drives an empty bus, "
                          "not the built-in one\n", argc == 2 ? argv[1] : vexon::FindBusSource().path.c_str());
