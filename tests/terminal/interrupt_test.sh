@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Ctrl-C stops the running command, never vorel: a long repeat ends after
-# the call that runs, a read waiting in the driver ends through ibstop, and
-# the handles stay open. While vorel waits for input without the editor,
+# the call that runs, a long display stops, a read waiting in the driver ends
+# through ibstop, and the handles stay open. While vorel waits for input without the editor,
 # Ctrl-C ends it as before.
 source "$(dirname "$0")/terminal.sh"
 BUILD=$(cd "$(dirname "$VOREL")/.." && pwd)
@@ -20,6 +20,16 @@ expect 'loop:' 1
 line '+'
 line 'ibwrt "still open"'
 expect 'count:  10'
+
+# A display of 50 MB stops at once.
+line 'ibfind seq'
+expect 'seq:.*' 1
+line 'ibrd 50000000'
+sleep 2
+keys C-c
+expect 'seq:' 1
+line 'ibwrt "x"'
+expect 'count:  1'
 
 # The hostile driver's ibrd waits until ibstop comes from another thread.
 start_vorel env LD_LIBRARY_PATH="$BUILD/tests/hostile" VOREL_HOSTILE_MODE=rd=wait "$VOREL"
