@@ -7,6 +7,7 @@
 #include <semaphore.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -25,13 +26,22 @@ long long NowMs() {
   return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+// Ends the process as SIGINT does by default, so that a shell sees why.
+[[noreturn]] void EndByInterrupt() {
+  signal(SIGINT, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(SIGINT);
+  // Where the default action is not had (ThreadSanitizer keeps the signal).
+  _exit(128 + SIGINT);
+}
+
 void OnInterrupt(int) {
   const int savedErrno = errno;
   const long long now = NowMs();
-  if (!running.load() || now - lastInterruptMs.load() < 1000) {
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
-  }
+  if (!running.load() || now - lastInterruptMs.load() < 1000) EndByInterrupt();
   lastInterruptMs.store(now);
   requested.store(true);
   sem_post(&wake);

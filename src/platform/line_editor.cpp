@@ -3,11 +3,12 @@
 #include "platform/line_editor.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <histedit.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <pthread.h>
 #include <strings.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,23 +196,16 @@ unsigned char Interrupt(EditLine* el, int) {
   return CC_REFRESH;
 }
 
-// A change of the terminal's size, noted by the signal handler for the
-// editor's reader: read end, write end.
-int resizePipe[2] = {-1, -1};
-
-void OnResize(int) {
-  const int saved = errno;
-  if (resizePipe[1] >= 0 && write(resizePipe[1], "r", 1) < 0) {
-    // A full pipe already holds a note.
-  }
-  errno = saved;
-}
+// Changes of the terminal's size: SIGWINCH is kept blocked and read from
+// this descriptor, so that no signal handler runs for it (the editor's own
+// would reallocate its buffers inside the handler).
+int resizeSignals = -1;
 
 // True when the size changed since the last call.
 bool DropResizeNotes() {
-  char notes[64];
+  signalfd_siginfo note;
   bool any = false;
-  while (resizePipe[0] >= 0 && read(resizePipe[0], notes, sizeof notes) > 0) any = true;
+  while (resizeSignals >= 0 && read(resizeSignals, &note, sizeof note) == static_cast<ssize_t>(sizeof note)) any = true;
   return any;
 }
 
@@ -239,8 +233,8 @@ void RedrawAfterResize(EditLine* el) {
 int ReadCharacter(EditLine* el, wchar_t* out) {
   std::mbstate_t state{};
   for (;;) {
-    pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {resizePipe[0], POLLIN, 0}};
-    if (poll(waits, resizePipe[0] >= 0 ? 2 : 1, -1) < 0) {
+    pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {resizeSignals, POLLIN, 0}};
+    if (poll(waits, resizeSignals >= 0 ? 2 : 1, -1) < 0) {
       if (errno == EINTR) continue;
       return -1;
     }
@@ -320,13 +314,12 @@ bool StartLineEditor(CompletionSource source) {
   // Ctrl-C and Ctrl-Z reach the editor as keys, so that Ctrl-C can abandon
   // the line; Ctrl-Z still stops the program.
   el_set(editor.el, EL_SETTY, "-d", "-isig", nullptr);
-  if (pipe2(resizePipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    struct sigaction resize {};
-    resize.sa_handler = OnResize;
-    sigemptyset(&resize.sa_mask);
-    resize.sa_flags = SA_RESTART;
-    sigaction(SIGWINCH, &resize, nullptr);
-  }
+  // Before any other thread starts, which then keeps it blocked too.
+  sigset_t resize;
+  sigemptyset(&resize);
+  sigaddset(&resize, SIGWINCH);
+  if (pthread_sigmask(SIG_BLOCK, &resize, nullptr) == 0)
+    resizeSignals = signalfd(-1, &resize, SFD_NONBLOCK | SFD_CLOEXEC);
   el_set(editor.el, EL_GETCFN, ReadCharacter);
   el_set(editor.el, EL_ADDFN, "vorel-complete", "Complete the word before the cursor", Complete);
   el_set(editor.el, EL_ADDFN, "vorel-interrupt", "Abandon the line", Interrupt);

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Ctrl-C stops the running command, never vorel: a long repeat ends after
 # the call that runs, a long display stops, a read waiting in the driver ends
-# through ibstop, and the handles stay open. While vorel waits for input without the editor,
-# Ctrl-C ends it as before.
+# through ibstop, and the handles stay open.
 source "$(dirname "$0")/terminal.sh"
 BUILD=$(cd "$(dirname "$VOREL")/.." && pwd)
 # Ctrl-C reaches the shell around vorel too: this one outlives it.
@@ -43,10 +42,3 @@ expect 'error: EABO'
 expect 'ud0:' 1
 line 'q'
 ended
-
-# A second Ctrl-C within a second ends vorel, as does Ctrl-C while the byte
-# reader waits at a prompt.
-start_vorel env TERM=dumb "$VOREL"
-expect ':'
-keys C-c
-expect '.*\[ended with status 130\]'
