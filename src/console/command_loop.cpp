@@ -10,6 +10,7 @@
 #include "language/argument_grammar.h"
 #include "language/token_reader.h"
 #include "platform/input_stream.h"
+#include "platform/interrupt.h"
 #include "registry/handle_registry.h"
 
 namespace {
@@ -44,7 +45,9 @@ void CommandLoop(InputStream* stream) {
     tokenBuffer = tokenPosition = level->tokens;
     int repeat = ReadRepeatCount();
     if (repeat == 0 || !ParseCommand(level->command, stream)) continue;
-    for (int i = 0; i < repeat; ++i) RunCycle(level->command);
+    for (int i = 0; i < repeat && !InterruptRequested(); ++i) RunCycle(level->command);
+    // Ctrl-C stops a command file as it stops a command.
+    if (InterruptRequested() && !IsStandardInput(stream)) return;
   }
 }
 

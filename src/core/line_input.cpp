@@ -8,6 +8,7 @@
 
 #include "core/print.h"
 #include "platform/input_stream.h"
+#include "platform/interrupt.h"
 #include "platform/line_editor.h"
 
 char lineBuffer[kLineBufferSize];
@@ -99,7 +100,20 @@ bool ReadPromptedLine(InputStream* stream, LineUse use, const char* format, ...)
   const std::string prompt = Format(format, args);
   va_end(args);
   lineInterrupted = false;
-  if (IsStandardInput(stream) && LineEditorOn()) return ReadEditedLine(use, prompt);
-  ConsolePrint("%s", prompt.c_str());
-  return ReadLine(stream);
+  if (!IsStandardInput(stream)) {
+    ConsolePrint("%s", prompt.c_str());
+    return ReadLine(stream);
+  }
+  // While vorel waits for the user, Ctrl-C is the editor's key, or ends vorel.
+  SetCommandRunning(false);
+  ClearInterrupt();
+  bool read = false;
+  if (LineEditorOn()) {
+    read = ReadEditedLine(use, prompt);
+  } else {
+    ConsolePrint("%s", prompt.c_str());
+    read = ReadLine(stream);
+  }
+  SetCommandRunning(true);
+  return read;
 }

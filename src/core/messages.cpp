@@ -74,7 +74,7 @@ constexpr MessageEntry kEntries[] = {
     {MSG_ILLEGAL_COMMAND, "   illegal command in Execute()\n"},
     {MSG_BANNER_NAME, "Tarnwick"},
     {MSG_BANNER_NOTICE1, "vorel " VOREL_VERSION ", an interactive console for GPIB (IEEE 488) instruments"},
-    {MSG_BANNER_NOTICE2, "Driver: libvexon.so (the simulated bus shipped with vorel); put another first with LD_LIBRARY_PATH"},
+    {MSG_BANNER_NOTICE2, "Driver: "},
     {MSG_BANNER_HELP, "Type 'help' for help or 'q' to quit."},
     {MSG_TITLE, "GPIB Tarnwick"},
     {MSG_BUFFER_OFF, "Buffer display off."},

@@ -8,6 +8,7 @@
 #include "core/print.h"
 #include "driver/gpib.h"
 #include "driver/status_copies.h"
+#include "platform/interrupt.h"
 
 int32_t displayMode = DISPLAY_FULL;
 
@@ -31,8 +32,10 @@ class OutputBlock {
     return buffer_ + used_;
   }
   void Commit(size_t n) { used_ += n; }
+  // Ctrl-C ends a long display: nothing more is printed.
+  bool Stopped() const { return InterruptRequested(); }
   void Flush() {
-    if (used_) ConsoleOutput("%.*s", static_cast<int>(used_), buffer_);
+    if (used_ && !Stopped()) ConsoleOutput("%.*s", static_cast<int>(used_), buffer_);
     used_ = 0;
   }
   ~OutputBlock() { Flush(); }
@@ -67,7 +70,7 @@ size_t FormatHexLine(const uint8_t* bytes, size_t n, char* out) {
 }
 
 void HexDumpInto(OutputBlock& block, const uint8_t* bytes, size_t length) {
-  for (size_t at = 0; at < length; at += 8) {
+  for (size_t at = 0; at < length && !(at % kChunk == 0 && block.Stopped()); at += 8) {
     size_t n = length - at < 8 ? length - at : 8;
     char* line = block.Reserve(64);
     block.Commit(FormatHexLine(bytes + at, n, line));
@@ -77,7 +80,7 @@ void HexDumpInto(OutputBlock& block, const uint8_t* bytes, size_t length) {
 void AsciiDisplay(const uint8_t* bytes, size_t length) {
   OutputBlock block;
   block.Append("buffer:", 7);
-  for (size_t i = 0; i < length; ++i) {
+  for (size_t i = 0; i < length && !(i % kChunk == 0 && block.Stopped()); ++i) {
     if (i % 32 == 0)
       block.Append("\n          ", 11);
     else if (i % 16 == 0)

@@ -33,5 +33,10 @@ VOREL_DRIVER_FUNCTIONS(VOREL_DECLARE_STUB)
 #undef VOREL_DECLARE_STUB
 }  // namespace stub
 
+// Asks the driver to stop the call that runs on the main thread (ibstop of
+// its handle or board) when it is still running a moment later. For the
+// thread that handles Ctrl-C; safe beside the running call.
+void StopRunningDriverCall();
+
 // Forgets every cached entry point (tests only).
 void ResetEntryStubs();

@@ -87,6 +87,40 @@ void* LoadDriverEntry(const char* name) {
   return entry != nullptr ? entry : SetLoadFailureStatus();
 }
 
+void* FindLoadedEntry(const char* name) {
+  return library != nullptr ? Platform().findSymbol(library, name) : nullptr;
+}
+
+DriverDescription DescribeDriver() {
+  DriverDescription d;
+  const bool held = library != nullptr;
+  if (!held && !LoadLibrary()) {
+    d.file = std::string(kPrimaryLibrary) + ", " + (kLegacyFile + 1);
+    libraryMode = 0;
+    return d;
+  }
+  d.found = true;
+  d.file = LibraryFileOf(statusSources[0]);
+  using VersionQuery = const char* (*)();
+  using BusQuery = int (*)(char*, int);
+  if (auto version = reinterpret_cast<VersionQuery>(Platform().findSymbol(library, "VexonVersion"))) {
+    const char* text = version();
+    d.version = text ? text : "";
+  }
+  if (auto bus = reinterpret_cast<BusQuery>(Platform().findSymbol(library, "VexonBusFile"))) {
+    char path[4096];
+    d.knowsBus = bus(path, sizeof path) >= 0;
+    if (d.knowsBus) d.busFile = path;
+  }
+  if (!held) {
+    // The first driver call loads it again, as if it had never been asked.
+    Unload();
+    libraryMode = 0;
+    for (void*& source : statusSources) source = nullptr;
+  }
+  return d;
+}
+
 void RefreshStatusCopies() {
   if (library == nullptr) return;
   if (libraryMode == 2) {

@@ -65,9 +65,11 @@ void AddTable(const NameRow* table, std::vector<std::string>& words) {
   for (const NameRow* row = table; row && row->name; ++row) words.push_back(row->name);
 }
 
+// The commands that can run now: the expert ones only in expert mode.
 void AddCommands(std::vector<std::string>& words) {
   for (int i = 0; i < kCatalogueRows; ++i)
-    if (IsLetter(kCatalogue[i].name[0])) words.push_back(kCatalogue[i].name);
+    if (IsLetter(kCatalogue[i].name[0]) && (expertMode || !IsExpertOnly(kCatalogue[i].code)))
+      words.push_back(kCatalogue[i].name);
 }
 
 void AddOpenNames(std::vector<std::string>& words) {
@@ -110,9 +112,16 @@ size_t CommandStart(const std::string& text) {
   return j < text.size() && text[j] == '*' ? j + 1 : i;
 }
 
+// A string being typed completes only where a file name goes, inside its quotes.
+void CompleteInString(const Words& w, bool fileName, CompletionCandidates& out) {
+  out.wordStart = w.wordStart;
+  out.fileNames = fileName;
+  out.quoted = fileName;
+}
+
 void CompleteAnswer(const std::string& text, CompletionCandidates& out) {
   const Words w = Split(text, 0);
-  if (w.inString) return;
+  if (w.inString) return CompleteInString(w, answerWords.fileNames, out);
   out.wordStart = w.wordStart;
   out.fileNames = answerWords.fileNames;
   if (answerWords.openNames) AddOpenNames(out.words);
@@ -131,15 +140,15 @@ void CompleteLine(const std::string& text, bool commandLine, CompletionCandidate
   while (start < text.size() && IsBlank(text[start])) ++start;
   if (start < text.size() && text[start] == '$') {
     const Words w = Split(text, start + 1);
+    if (w.inString) return CompleteInString(w, w.arguments.empty(), out);
     out.wordStart = w.wordStart;
-    out.fileNames = w.arguments.empty() && !w.inString;
+    out.fileNames = w.arguments.empty();
     return;
   }
   const Words w = Split(text, start);
-  if (w.inString) return;
   out.wordStart = w.wordStart;
   if (w.arguments.empty()) {
-    AddCommands(out.words);
+    if (!w.inString) AddCommands(out.words);
     return;
   }
   const int row = FindCommand(w.arguments[0].c_str());
@@ -151,4 +160,9 @@ void CompleteLine(const std::string& text, bool commandLine, CompletionCandidate
     --index;
   }
   AddArgumentWords(kCatalogue[row].code, index, w, out);
+  if (w.inString) {
+    const bool fileName = out.fileNames;
+    out = CompletionCandidates{};
+    CompleteInString(w, fileName, out);
+  }
 }

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -60,3 +61,10 @@ const LoaderPlatform kPlatform = {
 }  // namespace
 
 const LoaderPlatform& DynamicLibraryPlatform() { return kPlatform; }
+
+std::string LibraryFileOf(const void* address) {
+  Dl_info info{};
+  if (!address || dladdr(address, &info) == 0 || !info.dli_fname) return "";
+  char canonical[PATH_MAX];
+  return realpath(info.dli_fname, canonical) ? canonical : info.dli_fname;
+}

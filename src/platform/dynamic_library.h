@@ -1,5 +1,7 @@
 // The loader's platform operations on Linux: dlopen, dlsym, dlclose, atexit.
 #pragma once
+#include <string>
+
 // The operations that load a driver library and find its entry points; tests
 // substitute a fake.
 struct LoaderPlatform {
@@ -14,3 +16,7 @@ struct LoaderPlatform {
 
 // The real platform the driver loader runs on.
 const LoaderPlatform& DynamicLibraryPlatform();
+
+// The file of the loaded library that holds address, as a canonical path;
+// empty when it cannot be told.
+std::string LibraryFileOf(const void* address);

@@ -4,12 +4,18 @@
 
 #include <dirent.h>
 #include <histedit.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <pthread.h>
 #include <strings.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cwchar>
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -110,13 +116,31 @@ void ListMatches(const std::vector<std::string>& matches, bool fileNames) {
   std::fflush(stdout);
 }
 
+// A file name holding a blank or a quote is given to the command language as
+// a quoted string.
+bool NeedsQuotes(const std::string& name) {
+  return name.find_first_of(" \t\"\\") != std::string::npos;
+}
+
+std::string Quoted(const std::string& name) {
+  std::string text = "\"";
+  for (char c : name) {
+    if (c == '"' || c == '\\') text += '\\';
+    text += c;
+  }
+  return text;
+}
+
 unsigned char Complete(EditLine* el, int) {
   const LineInfo* info = el_line(el);
   const std::string before(info->buffer, static_cast<size_t>(info->cursor - info->buffer));
   CompletionCandidates found;
   if (editor.source) editor.source(before, editor.commandLine, found);
   if (found.wordStart > before.size()) return CC_ERROR;
-  const std::string word = before.substr(found.wordStart);
+  const std::string typed = before.substr(found.wordStart);
+  // Inside a string the name starts after its quote; escapes are not undone.
+  const bool inQuotes = found.quoted && !typed.empty() && typed[0] == '"';
+  const std::string word = inQuotes ? typed.substr(1) : typed;
   std::vector<std::string> matches;
   if (found.fileNames) {
     matches = FileMatches(word);
@@ -124,6 +148,8 @@ unsigned char Complete(EditLine* el, int) {
     for (const std::string& candidate : found.words)
       if (SameStart(candidate, word, true) && std::find(matches.begin(), matches.end(), candidate) == matches.end())
         matches.push_back(candidate);
+    std::sort(matches.begin(), matches.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
   }
   if (matches.empty()) return CC_ERROR;
 
@@ -137,11 +163,17 @@ unsigned char Complete(EditLine* el, int) {
       ++n;
     common.resize(n);
   }
-  if (matches.size() == 1 && !common.empty() && common.back() != '/') common += ' ';
-  if (common != word) {
-    el_deletestr(el, static_cast<int>(word.size()));
-    el_insertstr(el, common.c_str());
-    editor.listOn = before.substr(0, found.wordStart) + common;
+  const bool whole = matches.size() == 1 && !common.empty() && common.back() != '/';
+  std::string text = common;
+  if (found.fileNames && (inQuotes || std::any_of(matches.begin(), matches.end(), NeedsQuotes))) {
+    text = Quoted(common);
+    if (whole) text += '"';
+  }
+  if (whole) text += ' ';
+  if (text != typed) {
+    el_deletestr(el, static_cast<int>(typed.size()));
+    el_insertstr(el, text.c_str());
+    editor.listOn = before.substr(0, found.wordStart) + text;
     editor.listArmed = matches.size() > 1;
     return CC_REFRESH;
   }
@@ -162,6 +194,69 @@ unsigned char Interrupt(EditLine* el, int) {
   editor.interrupted = true;
   el_push(el, "\n");
   return CC_REFRESH;
+}
+
+// Changes of the terminal's size: SIGWINCH is kept blocked and read from
+// this descriptor, so that no signal handler runs for it (the editor's own
+// would reallocate its buffers inside the handler).
+int resizeSignals = -1;
+
+// True when the size changed since the last call.
+bool DropResizeNotes() {
+  signalfd_siginfo note;
+  bool any = false;
+  while (resizeSignals >= 0 && read(resizeSignals, &note, sizeof note) == static_cast<ssize_t>(sizeof note)) any = true;
+  return any;
+}
+
+// The terminal reflows what it shows to its new width; the line is drawn
+// again at once from its first row, with everything below it cleared, so
+// that nothing of the old drawing stays.
+void RedrawAfterResize(EditLine* el) {
+  DropResizeNotes();
+  el_resize(el);
+  int columns = 80;
+  if (el_get(el, EL_GETTC, "co", &columns) != 0 || columns <= 0) columns = 80;
+  const LineInfo* info = el_line(el);
+  const std::string before = editor.prompt + std::string(info->buffer, static_cast<size_t>(info->cursor - info->buffer));
+  const size_t characters = std::mbstowcs(nullptr, before.c_str(), 0);
+  const size_t rows = (characters == static_cast<size_t>(-1) ? before.size() : characters) / static_cast<size_t>(columns);
+  std::fputc('\r', stdout);
+  if (rows > 0) std::printf("\x1b[%zuA", rows);
+  std::fputs("\x1b[J", stdout);
+  std::fflush(stdout);
+  el_set(el, EL_REFRESH);
+}
+
+// The editor's reader: one character of the locale from standard input, and
+// a redraw whenever the terminal's size changes while the user types.
+int ReadCharacter(EditLine* el, wchar_t* out) {
+  std::mbstate_t state{};
+  for (;;) {
+    pollfd waits[2] = {{STDIN_FILENO, POLLIN, 0}, {resizeSignals, POLLIN, 0}};
+    if (poll(waits, resizeSignals >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (waits[1].revents & POLLIN) {
+      RedrawAfterResize(el);
+      continue;
+    }
+    if (!waits[0].revents) continue;
+    char byte;
+    const ssize_t n = read(STDIN_FILENO, &byte, 1);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) return static_cast<int>(n);
+    wchar_t character;
+    const size_t used = std::mbrtowc(&character, &byte, 1, &state);
+    if (used == static_cast<size_t>(-2)) continue;  // more bytes to come
+    if (used == static_cast<size_t>(-1)) {          // not a character of the locale
+      state = std::mbstate_t{};
+      continue;
+    }
+    *out = used == 0 ? L'\0' : character;
+    return 1;
+  }
 }
 
 // Ctrl-Z: the editor's own signal handling gives the terminal back while
@@ -200,8 +295,11 @@ bool StartLineEditor(CompletionSource source) {
   const char* term = std::getenv("TERM");
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO) || !term || !term[0] || std::strcmp(term, "dumb") == 0)
     return false;
-  // The editor shows and takes characters of the user's locale.
-  std::setlocale(LC_CTYPE, "");
+  // The editor shows and takes characters of the user's locale. The C
+  // locale knows nothing beyond ASCII, and the editor would drop every other
+  // byte typed; terminals send UTF-8, so it reads that instead.
+  const char* locale = std::setlocale(LC_CTYPE, "");
+  if (!locale || std::strcmp(nl_langinfo(CODESET), "ANSI_X3.4-1968") == 0) std::setlocale(LC_CTYPE, "C.UTF-8");
   editor.el = el_init("vorel", stdin, stdout, stderr);
   editor.history = history_init();
   if (!editor.el || !editor.history) return false;
@@ -216,6 +314,13 @@ bool StartLineEditor(CompletionSource source) {
   // Ctrl-C and Ctrl-Z reach the editor as keys, so that Ctrl-C can abandon
   // the line; Ctrl-Z still stops the program.
   el_set(editor.el, EL_SETTY, "-d", "-isig", nullptr);
+  // Before any other thread starts, which then keeps it blocked too.
+  sigset_t resize;
+  sigemptyset(&resize);
+  sigaddset(&resize, SIGWINCH);
+  if (pthread_sigmask(SIG_BLOCK, &resize, nullptr) == 0)
+    resizeSignals = signalfd(-1, &resize, SFD_NONBLOCK | SFD_CLOEXEC);
+  el_set(editor.el, EL_GETCFN, ReadCharacter);
   el_set(editor.el, EL_ADDFN, "vorel-complete", "Complete the word before the cursor", Complete);
   el_set(editor.el, EL_ADDFN, "vorel-interrupt", "Abandon the line", Interrupt);
   el_set(editor.el, EL_ADDFN, "vorel-suspend", "Stop the program", Suspend);
@@ -236,6 +341,8 @@ EditResult EditInputLine(const char* prompt, bool commandLine, std::string& line
   editor.commandLine = commandLine;
   editor.interrupted = false;
   editor.listArmed = false;
+  // A size that changed while a command ran is taken before the prompt is drawn.
+  if (DropResizeNotes()) el_resize(editor.el);
   std::fflush(stdout);
   int count = 0;
   const char* text = el_gets(editor.el, &count);

@@ -11,6 +11,7 @@ struct CompletionCandidates {
   size_t wordStart = 0;            // where that word begins in the text
   std::vector<std::string> words;  // whole words it may become; compared ignoring case
   bool fileNames = false;          // the word is a file name: the editor looks in its folder
+  bool quoted = false;             // the word is a string begun at wordStart: completed inside the quotes
 };
 // Fills out for text, the line up to the cursor; commandLine is false while
 // the line answers a prompt.

@@ -1,7 +1,10 @@
 // The hostile driver's board and device functions. Each writes only what a
 // sane caller's buffer holds (the count it passes, or the size of the result
 // the function defines) and reports what the mode says.
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "hostile_driver.h"
@@ -26,8 +29,36 @@ int Plain() {
   return Report(CMPL, 0);
 }
 
+// A read that waits for ibstop, which another thread of the program calls.
+std::mutex waitLock;
+std::condition_variable waitEnded;
+bool readWaiting = false, readStopped = false;
+
+// Waits for ibstop; true when it came, false after 30 s.
+bool WaitForStop() {
+  std::unique_lock lock(waitLock);
+  readWaiting = true;
+  readStopped = false;
+  bool stopped = waitEnded.wait_for(lock, std::chrono::seconds(30), [] { return readStopped; });
+  readWaiting = false;
+  return stopped;
+}
+
+// Ends a waiting read; false when none waits.
+bool StopWaitingRead() {
+  std::lock_guard lock(waitLock);
+  if (!readWaiting) return false;
+  readStopped = true;
+  waitEnded.notify_all();
+  return true;
+}
+
 int Read(void* buf, int count) {
   BeginCall();
+  if (CurrentMode().readWaits) {
+    if (WaitForStop()) return ReportError(CMPL, EABO);
+    return ReportError(TIMO | CMPL, EABO);
+  }
   if (buf && count > 0) FillData(buf, 0, count);
   return Report(END | CMPL, count > 0 ? count : 0);
 }
@@ -98,6 +129,8 @@ HOSTILE_API int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
 
 // Stopping or resetting a handle ends its read; another handle's goes on.
 HOSTILE_API int ibstop(int ud) {
+  // From another thread while a read waits: only that read is ended.
+  if (StopWaitingRead()) return CMPL;
   BeginIoCall(ud);
   TakeAsyncReadCount(ud);
   return Report(CMPL, 0);

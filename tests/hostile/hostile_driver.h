@@ -30,6 +30,8 @@ void BeginIoCall(int ud);
 // (sta, no error, cnt); returns ibsta. ReportPlain leaves the mode out.
 int Report(int sta, int cnt);
 int ReportPlain(int sta, int cnt);
+// Leaves ERR with sta, the error err and the count 0, whatever the mode.
+int ReportError(int sta, int err);
 
 // The number of entries of an address list before NOADDR; 0 for none.
 int ListLength(const uint16_t* list);

@@ -44,6 +44,11 @@ bool SetKey(const std::string& key, const std::string& value, Mode& mode) {
     mode.asyncRead = value == "thread";
     return true;
   }
+  if (key == "rd") {
+    if (value != "now" && value != "wait") return false;
+    mode.readWaits = value == "wait";
+    return true;
+  }
   if (!ReadNumber(value, n)) return false;
   if (key == "status") mode.status = n;
   else if (key == "error") mode.error = n;

@@ -20,12 +20,13 @@ struct Mode {
   int word = 0;               // every result word: lines, listen, poll bytes, settings
   Notify notify = Notify::Later;
   bool asyncRead = false;     // ibrda's data arrives from a thread during later calls
+  bool readWaits = false;     // ibrd waits until ibstop comes from another thread (at most 30 s)
 };
 
 // Reads a mode from "sane" or from words "key=value"; false when text is no
 // mode. Keys: status, error, count, handle, word (numbers; huge and min stand
 // for the largest and smallest int, all for every bit), notify=later|now|unload,
-// rda=sync|thread.
+// rda=sync|thread, rd=now|wait.
 bool ParseMode(const std::string& text, Mode& mode);
 
 // The mode in force: VOREL_HOSTILE_MODE at the first call, then whatever an

@@ -31,6 +31,12 @@ int ReportPlain(int sta, int cnt) {
   return lastStatus = sta;
 }
 
+int ReportError(int sta, int err) {
+  ReportPlain(sta | ERR, 0);
+  lastError = err;
+  return lastStatus;
+}
+
 int ListLength(const uint16_t* list) {
   int n = 0;
   while (list && n < kLongestList && list[n] != NOADDR) ++n;

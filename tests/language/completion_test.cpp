@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "core/mode_flags.h"
+
 namespace {
 
 bool Has(const CompletionCandidates& c, const char* word) {
@@ -54,6 +56,47 @@ TEST(Completion, CommandLines) {
       EXPECT_TRUE(c.words.empty());
     }
   }
+}
+
+// Inside a quote only a file name completes, from after the quote.
+TEST(Completion, QuotedFileNames) {
+  struct Row {
+    const char* text;
+    bool commandLine;
+    bool fileNames;
+    size_t wordStart;
+  };
+  const Row rows[] = {
+      {"$ \"my fi", true, true, 2},
+      {"ibrdf \"dir/a b", true, true, 6},
+      {"ibwrtf \"", true, true, 7},
+      {"ibwrt \"my fi", true, false, 0},
+      {"\"my fi", false, true, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    ScopedAnswerWords words({nullptr, false, true});
+    CompletionCandidates c;
+    CompleteLine(row.text, row.commandLine, c);
+    EXPECT_EQ(c.fileNames, row.fileNames);
+    EXPECT_EQ(c.quoted, row.fileNames);
+    if (row.fileNames) {
+      EXPECT_EQ(c.wordStart, row.wordStart);
+    }
+    EXPECT_TRUE(c.words.empty());
+  }
+}
+
+TEST(Completion, ExpertCommandsOnlyInExpertMode) {
+  CompletionCandidates c;
+  CompleteLine("ib", true, c);
+  EXPECT_TRUE(Has(c, "ibwrt"));
+  EXPECT_FALSE(Has(c, "ibwrtn"));
+  EXPECT_FALSE(Has(c, "ibrdan"));
+  expertMode = 1;
+  CompleteLine("ib", true, c);
+  expertMode = 0;
+  EXPECT_TRUE(Has(c, "ibwrtn"));
 }
 
 TEST(Completion, MaskNamesLeaveOutAll) {

@@ -17,7 +17,7 @@
 //   bus: TEMPLATE                the bus file: TEMPLATE with @EMULATOR_PORT@ and @EMULATOR_PTY@
 //                                replaced by the emulator's TCP port and pseudo-terminal
 //   # ...                        a comment
-// In header values @BUILD@ stands for the build tree. Buffer addresses
+// In header values and in the transcript @BUILD@ stands for the build tree. Buffer addresses
 // ("0x" and 16 upper-case hex digits) match any other address.
 //
 // Usage: session_runner VOREL SESSION_FILE BUILD_DIR   (run in the session file's folder)
@@ -335,6 +335,16 @@ int main(int argc, char** argv) {
   if (!ran) {
     std::cerr << "cannot start " << vorel << "\n";
     return 2;
+  }
+  // The banner names the bus file, and the driver library by its path in the
+  // build tree. On a machine with a system bus file the built-in bus comes
+  // from its copy in the build tree.
+  if (s.emulator) Replace(output, emulator.dir + "/bus.yaml", "@EMULATOR_DIR@/bus.yaml");
+  if (access("/etc/vorel/bus.yaml", F_OK) == 0)
+    Replace(output, ", bus file " + buildDir + "/share/vorel/examples/default-bus.yaml", ", the built-in simulated bus");
+  if (char* canonical = realpath(buildDir.c_str(), nullptr)) {
+    Replace(output, canonical, "@BUILD@");
+    std::free(canonical);
   }
   output = MaskPointers(output);
   s.expected = MaskPointers(s.expected);

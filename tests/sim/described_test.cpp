@@ -42,7 +42,7 @@ properties:
 bool ReadDefinition(const std::string& yaml, Definition& d, vexon::BusFileError& e) {
   try {
     vexon::InstrumentDefinition out;
-    ReadInstrumentDefinition(vexon::YamlFile{"bus.yaml", yaml}, "psu", YAML::Load(yaml), out);
+    ReadInstrumentDefinition(vexon::YamlFile{"bus.yaml", yaml, {}}, "psu", YAML::Load(yaml), out);
     d = out.described;
     return true;
   } catch (const vexon::BusFileError& error) {

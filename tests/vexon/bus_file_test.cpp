@@ -45,14 +45,30 @@ class Scratch {
 
 TEST(BusFile, EachMistakeNamesItsLineAndColumn) {
   struct Row {
-    const char* text;
+    std::string text;
     const char* message;  // "" when the file is valid
   } const rows[] = {
       {"", ""},
       {"spec: \"1.1\"\nboards: {gpib0: {}}\n", ""},
       {"foo: 1\n", "bus.yaml:1:1: unknown key 'foo' in the bus file (expected spec, boards, devices, resources, names, seed)"},
       {"- boards\n", "bus.yaml:1:1: a bus file is a mapping of spec, boards, devices, resources and names"},
-      {"boards: [1\n", "bus.yaml:2:1: end of sequence flow not found"},
+      {"boards: [1\n", "bus.yaml:1:9: a '[' opened at line 1 is never closed"},
+      // YAML syntax mistakes are named in plain words at the line of their cause.
+      {"boards:\n\tgpib0: {}\n", "bus.yaml:2:1: a tab used to indent; YAML indents with spaces only"},
+      {"boards:\n  gpib0: {}\n gpib1: {}\n", "bus.yaml:3:2: an indent of 1 space that matches no level above it"},
+      {"names:\n  x: \"GPIB0::1::INSTR\n  y: GPIB0::2::INSTR\n",
+       "bus.yaml:2:6: a quote (\") opened at line 2 is never closed"},
+      {std::string("boards: {}\n\0\n", 13), "bus.yaml:2:1: a NUL byte: a bus file is text"},
+      {"names: [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n",
+       "bus.yaml:1:72: nesting deeper than 64 levels"},
+      {"boards:\n  gpib2: {backend: ar488, port: p, baud: 12345}\n",
+       "bus.yaml:2:42: baud: a serial port takes 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
+       "230400, 460800, 500000 or 921600"},
+      {"devices:\n  a: {model: meter}\nresources:\n  GPIB0::4::INSTR: {device: a}\n  GPIB0::4::0::INSTR: {device: a}\n",
+       "bus.yaml:5:3: GPIB0::4::0::INSTR: pad 4 is used both with and without a secondary address"},
+      {"boards: {gpib0: {}}\nnames:\n  \"\": GPIB0::1::INSTR\n", "bus.yaml:3:3: names: a name may not be empty"},
+      {"devices:\n  a:\n    properties:\n      v: {default: 1, specs: {min: 5, max: 1, type: int}}\n",
+       "bus.yaml:4:30: specs: min is above max, so no value can be set"},
       {"boards: {}\nboards: {}\n", "bus.yaml:2:1: the bus file: 'boards' given twice"},
       {"spec: [1]\n", "bus.yaml:1:7: spec: expected a version"},
       {"boards:\n  gpib16: {}\n", "bus.yaml:2:3: 'gpib16' is not a board (gpib0 to gpib15)"},
@@ -146,6 +162,21 @@ TEST(BusFile, NestingTooDeepIsAnError) {
   Scratch scratch;
   scratch.Write("bus.yaml", "names: " + std::string(100000, '['));
   EXPECT_NE(scratch.Load("bus.yaml"), "");
+}
+
+// Aliases of aliases multiply what a reader walks: the file is refused
+// after a bounded walk instead of holding the driver for minutes.
+TEST(BusFile, AliasBombIsRefused) {
+  std::string text = "devices:\n  a:\n    l0: &l0 [x, x, x, x, x, x, x, x, x, x]\n";
+  for (int level = 1; level < 9; ++level) {
+    const std::string prev = "*l" + std::to_string(level - 1);
+    text += "    l" + std::to_string(level) + ": &l" + std::to_string(level) + " [" + prev;
+    for (int i = 1; i < 10; ++i) text += ", " + prev;
+    text += "]\n";
+  }
+  Scratch scratch;
+  scratch.Write("bus.yaml", text);
+  EXPECT_NE(scratch.Load("bus.yaml").find("more than 100000 values once its aliases are followed"), std::string::npos);
 }
 
 TEST(BusFile, FilenameTakesOneDefinitionFromAnotherFile) {

@@ -35,7 +35,7 @@ class Bench : public ::testing::Environment {
     ASSERT_TRUE(mkdtemp(dir));
     scratch = dir;
     mkdir((scratch + "/emulator").c_str(), 0700);
-    ASSERT_TRUE(adapter.Start(scratch + "/emulator", false));
+    ASSERT_TRUE(adapter.Start(scratch + "/emulator", {}));
   }
   void TearDown() override {
     adapter.Stop();

@@ -150,6 +150,13 @@ VEXON_STATUS_FUNCTIONS(VEXON_DECLARE_STATUS)
 #define ibwrtf ibwrtfA
 #endif
 
+/* vexon's own: what the library is and which bus it drives. */
+const char* VexonVersion(void);
+/* The bus file the driver reads: copies its path, with the closing zero,
+   into path and returns its length; "" and 0 for the built-in bus; -1 when
+   it does not fit in size bytes. Loads nothing. */
+int VexonBusFile(char* path, int size);
+
 #ifdef __cplusplus
 }
 #endif

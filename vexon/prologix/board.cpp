@@ -26,7 +26,7 @@ HandleConfig& ConfigOf(Handle& h) { return h.isBoard ? boards[h.board].config : 
 int StreamFault(Board& b, int base) {
   int e = errno ? errno : EIO;
   ReportProblem("gpib" + std::to_string(b.adapter->settings().index) + ": " + b.adapter->Where() + ": " +
-                std::strerror(e));
+                b.adapter->Problem(e));
   b.adapter->Drop();
   return Fail(base, EDVR, e);
 }

@@ -4,6 +4,7 @@
 
 #include "../router/backend.h"
 #include "../router/bus_yaml.h"
+#include "transport.h"
 
 namespace vexon::prologix {
 
@@ -17,7 +18,12 @@ void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings&
     if (key == "port") b.port = file.String(v, key);
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
-    else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "baud") {
+      b.baud = file.Int(v, key, 50, 4000000);
+      if (!TakesBaudRate(b.baud))
+        file.Fail(v, "baud: a serial port takes 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
+                     "230400, 460800, 500000 or 921600");
+    }
     else if (key == "end_wait_ms") b.endWaitMs = file.Int(v, key, 0, 3000);
   }
   const bool port = !b.port.empty(), host = !b.host.empty();

@@ -130,6 +130,7 @@ Outcome Adapter::Ready() {
   deadline_ = deadline;
   if (o == Outcome::Done) return o;
   int e = o == Outcome::NoAnswer ? ETIMEDOUT : errno;
+  if (o == Outcome::NoAnswer) transport_.NoteProblem("no answer to ++ver: no Prologix or AR488 adapter answers there");
   Drop();
   errno = e;
   return o == Outcome::Refused ? o : Outcome::Broken;

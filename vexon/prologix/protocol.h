@@ -66,6 +66,8 @@ class Adapter {
   void Stop() { transport_.Wake(); }
   // Forgets a Stop no call has seen: a new call starts.
   void ClearStop() { transport_.ClearWake(); }
+  // What went wrong, for the system error e of the last failure.
+  std::string Problem(int e) const { return transport_.Problem(e); }
 
   // Opens the transport and sets the adapter up, unless it is open already.
   // Broken with errno set when the port cannot be opened, ETIMEDOUT when

@@ -2,6 +2,7 @@
 #include "transport.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,12 +10,15 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace vexon::prologix {
@@ -36,6 +40,31 @@ const BaudRate kBaudRates[] = {
 
 using Clock = std::chrono::steady_clock;
 
+}  // namespace
+
+bool TakesBaudRate(int baud) {
+  for (const BaudRate& b : kBaudRates)
+    if (b.baud == baud) return true;
+  return false;
+}
+
+std::string PortProblem(const std::string& port, int e) {
+  if (e != EACCES && e != EPERM) return std::strerror(e);
+  struct stat st;
+  std::string owner = "dialout";
+  if (stat(port.c_str(), &st) == 0) {
+    char buf[4096];
+    struct group entry, *found = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, buf, sizeof buf, &found) == 0 && found) owner = found->gr_name;
+  }
+  return "permission denied: the port belongs to the group " + owner + ", which you are not in (sudo usermod -aG " +
+         owner + " $USER, then log in again)";
+}
+
+std::string Transport::Problem(int e) const { return problem_.empty() ? std::strerror(e) : problem_; }
+
+namespace {
+
 int MillisecondsLeft(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left < 0 ? 0 : static_cast<int>(left);
@@ -43,7 +72,13 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-Transport::Transport() : wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+bool Transport::Open(const BoardSettings& s) {
+  Close();
+  problem_.clear();
+  return s.host.empty() ? OpenSerial(s) : OpenTcp(s);
+}
+
+Transport::Transport() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 Transport::~Transport() {
   Close();
@@ -75,11 +110,6 @@ bool Transport::Pause(int timeoutMs) {
   return !(::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN));
 }
 
-bool Transport::Open(const BoardSettings& s) {
-  Close();
-  return s.host.empty() ? OpenSerial(s) : OpenTcp(s);
-}
-
 void Transport::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
@@ -91,7 +121,11 @@ bool Transport::OpenSerial(const BoardSettings& s) {
     if (b.baud == s.baud) speed = b.speed;
   if (!speed) return errno = EINVAL, false;
   int fd = ::open(s.port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    const int e = errno;
+    problem_ = PortProblem(s.port, e);
+    return errno = e, false;
+  }
   termios t{};
   if (tcgetattr(fd, &t) != 0) {
     int e = errno;
@@ -131,8 +165,9 @@ bool Transport::OpenTcp(const BoardSettings& s) {
   addrinfo* found = nullptr;
   std::string port = std::to_string(s.tcpPort);
   if (int rc = getaddrinfo(s.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
-    if (rc != EAI_SYSTEM) errno = EHOSTUNREACH;
-    return false;
+    const int e = rc == EAI_SYSTEM ? errno : EHOSTUNREACH;
+    problem_ = "cannot find the host " + s.host + " (" + (rc == EAI_SYSTEM ? std::strerror(e) : gai_strerror(rc)) + ")";
+    return errno = e, false;
   }
   int err = ECONNREFUSED;
   for (addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {

@@ -5,10 +5,18 @@
 #include <cerrno>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "../router/bus_config.h"
 
 namespace vexon::prologix {
+
+// Whether a serial port is set to baud by Open.
+bool TakesBaudRate(int baud);
+
+// Why port cannot be opened, for the system error e: for a port the user may
+// not open, the group that may (dialout) and how to join it.
+std::string PortProblem(const std::string& port, int e);
 
 class Transport {
  public:
@@ -21,6 +29,12 @@ class Transport {
   bool Open(const BoardSettings& s);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+
+  // What went wrong, for the system error e of the last failure: the words
+  // of NoteProblem or of a failed Open, else the system's text for e.
+  std::string Problem(int e) const;
+  // Names the cause of a failure found above the stream, until the next Open.
+  void NoteProblem(std::string what) { problem_ = std::move(what); }
 
   // Sends every byte within timeoutMs. A peer that has gone away is found
   // before the first byte, since a TCP send after the peer closed succeeds
@@ -40,6 +54,7 @@ class Transport {
   void ClearWake();
 
  private:
+  std::string problem_;
   bool OpenSerial(const BoardSettings& s);
   bool OpenTcp(const BoardSettings& s);
   bool PeerGone();

@@ -18,6 +18,7 @@
 
 #include "../sim/definition_reader.h"
 #include "backend.h"
+#include "yaml_text.h"
 
 namespace vexon {
 
@@ -138,13 +139,8 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
   std::string text, reason;
   int error = 0;
   if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
-  const YamlFile other{path, text};
-  YAML::Node root;
-  try {
-    root = YAML::Load(text);
-  } catch (const YAML::Exception& e) {
-    other.Fail(e.mark, e.msg);
-  }
+  const YamlFile other{path, text, {}};
+  const YAML::Node root = ParseYaml(other, text);
   YAML::Node definition = Child(Child(root, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
   InstrumentDefinition d;
@@ -174,9 +170,14 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
                               " board; simulated instruments sit on sim boards");
     if (a.pad == board.pad && a.sad == 0)
       file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) + " is the board's own address");
-    for (const InstrumentPlacement& p : board.instruments)
+    for (const InstrumentPlacement& p : board.instruments) {
       if (p.pad == a.pad && p.sad == a.sad)
         file.Fail(kv.first, resource + ": another resource sits at that address");
+      // A device answers at its primary address alone or through secondaries, not both.
+      if (p.pad == a.pad && (p.sad == 0) != (a.sad == 0))
+        file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) +
+                                " is used both with and without a secondary address");
+    }
     InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, kv.second, bus)};
     ++uses[Lower(p.definition.name)];
     board.instruments.push_back(p);
@@ -222,6 +223,7 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
   if (Empty(names)) return;
   for (const auto& kv : names) {
     const std::string name = kv.first.Scalar();
+    if (name.empty()) file.Fail(kv.first, "names: a name may not be empty");
     if (BoardIndex(name) >= 0) file.Fail(kv.first, "'" + name + "' is a board's name");
     if (bus.name(name)) file.Fail(kv.first, "name '" + name + "' given twice");
     NamedDevice n;
@@ -281,13 +283,8 @@ bool ReadTextFile(const std::string& path, std::string& text, int& error, std::s
 }
 
 void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bus) {
-  const YamlFile file{path, text};
-  YAML::Node root;
-  try {
-    root = YAML::Load(text);
-  } catch (const YAML::Exception& e) {
-    file.Fail(e.mark, e.msg);
-  }
+  const YamlFile file{path, text, {}};
+  const YAML::Node root = ParseYaml(file, text);
   bus = BusConfig();
   bus.source = path;
   if (!root.IsNull() && !root.IsMap())

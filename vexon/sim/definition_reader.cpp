@@ -340,6 +340,8 @@ struct Reader {
             for (const auto& v : s) prop.valid.push_back(ConvertOrFail(v, prop.type, "a valid value"));
           }
         });
+        if (prop.hasMin && prop.hasMax && described::Less(prop.max, prop.min))
+          Fail(x, "specs: min is above max, so no value can be set");
       }
     });
     // A getter whose format does not take the value fails at load, not at the

@@ -54,9 +54,20 @@ void Describe(const vexon::BusConfig& bus) {
 
 }  // namespace
 
+constexpr const char kUsage[] =
+    "usage: vorel-bus [FILE]\n"
+    "Says which bus file the driver libvexon reads and why (VOREL_BUS, else\n"
+    "~/.config/vorel/bus.yaml, else /etc/vorel/bus.yaml, else its built-in bus)\n"
+    "and prints the bus it describes. With FILE, checks and describes that file.\n"
+    "A file that is not valid gives the driver's message and the exit status 1.\n";
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-    std::fprintf(stderr, "usage: vorel-bus [FILE]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   vexon::BusConfig bus;
@@ -79,5 +90,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   Describe(bus);
+  // Valid, but surely not what was meant.
+  std::fflush(stdout);
+  if (bus.boards.empty())
+    std::fprintf(stderr, "vorel-bus: warning: %s describes no board: the driver drives an empty bus, "
+                         "not the built-in one\n", argc == 2 ? argv[1] : vexon::FindBusSource().path.c_str());
   return 0;
 }

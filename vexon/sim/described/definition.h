@@ -104,4 +104,7 @@ struct Definition {
   BuiltInHabits habits;
 };
 
+// Numbers compare as numbers, strings as text; a string never compares with a number.
+bool Less(const Value& a, const Value& b);
+
 }  // namespace vorel::sim::described

@@ -39,14 +39,6 @@ double AsNumber(const Value& v) {
   return 0;
 }
 
-// Numbers compare as numbers, strings as text.
-bool Less(const Value& a, const Value& b) {
-  if (std::holds_alternative<std::string>(a) || std::holds_alternative<std::string>(b))
-    return std::holds_alternative<std::string>(a) && std::holds_alternative<std::string>(b) &&
-           std::get<std::string>(a) < std::get<std::string>(b);
-  return AsNumber(a) < AsNumber(b);
-}
-
 bool Accepts(const Property& p, const Value& v) {
   if ((p.hasMin && Less(v, p.min)) || (p.hasMax && Less(p.max, v))) return false;
   if (p.valid.empty()) return true;
@@ -176,6 +168,14 @@ void RunMessage(Instance& in, std::string_view message, Nanoseconds now) {
 }
 
 }  // namespace
+
+bool Less(const Value& a, const Value& b) {
+  if (std::holds_alternative<std::string>(a) || std::holds_alternative<std::string>(b))
+    return std::holds_alternative<std::string>(a) && std::holds_alternative<std::string>(b) &&
+           std::get<std::string>(a) < std::get<std::string>(b);
+  return AsNumber(a) < AsNumber(b);
+}
+
 
 void PowerOn(Instance& in) {
   const Definition& d = *in.definition;

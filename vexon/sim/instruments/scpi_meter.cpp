@@ -10,7 +10,7 @@ namespace vorel::sim {
 
 std::shared_ptr<const described::Definition> scpiDefinition(const char* yaml, int statusBits, bool requestAtPowerOn) {
   vexon::InstrumentDefinition d;
-  const vexon::YamlFile file{"(a built-in instrument)", yaml};
+  const vexon::YamlFile file{"(a built-in instrument)", yaml, {}};
   ReadInstrumentDefinition(file, "built-in", YAML::Load(yaml), d);
   described::BuiltInHabits& h = d.described.habits;
   h.powerOnEvent = h.queryErrors = false;
