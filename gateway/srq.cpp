@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <condition_variable>
 #include <thread>
@@ -159,7 +160,11 @@ void SrqPolled(int board) {
 }
 
 void CreateIntrChan(const std::shared_ptr<Connection>& c, const Device_RemoteFunc& p, Device_Error* r) {
-  if (p.progFamily != DEVICE_TCP) {
+  // XDR decodes any number into the enum: look at it as the number it is.
+  int family = 0;
+  static_assert(sizeof family == sizeof p.progFamily);
+  std::memcpy(&family, &p.progFamily, sizeof family);
+  if (family != DEVICE_TCP) {
     r->error = kNotSupported;
     return;
   }
