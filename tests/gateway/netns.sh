@@ -23,8 +23,10 @@ shift
 ip link set lo up
 mount -t tmpfs tmpfs /run
 
-# In the AddressSanitizer build: what libtirpc itself never frees is not ours.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# In the sanitizer builds: libtirpc's own leak and scratch buffer are not ours.
+here=$(cd "$(dirname "$0")" && pwd)
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export TSAN_OPTIONS="suppressions=$here/tsan.supp${TSAN_OPTIONS:+ $TSAN_OPTIONS}"
 if [ "$1" = --no-portmapper ]; then
   out=$("$2" 2>&1)
   status=$?
