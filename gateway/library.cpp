@@ -3,11 +3,6 @@
 
 namespace gateway {
 
-std::mutex& LibraryLock() {
-  static std::mutex lock;
-  return lock;
-}
-
 void StopCall(int ud) { ibstop(ud); }
 
 }  // namespace gateway

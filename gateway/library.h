@@ -1,9 +1,7 @@
 // Calls into libvexon from the gateway's threads, each returning the status
-// words of that call. The one place that knows how the library hands a
-// thread its own status.
+// words of that call: the calling thread's own (ThreadIbsta() and friends),
+// so connections call the library at the same time.
 #pragma once
-
-#include <mutex>
 
 extern "C" {
 #include <vexon.h>
@@ -17,20 +15,14 @@ struct CallStatus {
   long cntl = 0;
 };
 
-// The library's status words are shared by all threads, so a call and the
-// reading of its status are one step under this lock.
-std::mutex& LibraryLock();
-
 // Runs `call` (a lambda calling one driver function) and returns its status.
 template <class F>
 CallStatus LibraryCall(F&& call) {
-  std::lock_guard<std::mutex> hold(LibraryLock());
   call();
-  return CallStatus{Ibsta(), Iberr(), static_cast<long>(Ibcnt())};
+  return CallStatus{ThreadIbsta(), ThreadIberr(), ThreadIbcntl()};
 }
 
-// ibstop for a call in progress on another thread: it must not wait for the
-// call it ends, so it takes no lock and its status is not read.
+// ibstop for a call in progress on another thread; its status is not read.
 void StopCall(int ud);
 
 }  // namespace gateway
