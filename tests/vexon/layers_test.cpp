@@ -27,6 +27,7 @@ const Layer kLayers[] = {
     {"null", {"router", "include"}},
     {"tool", {"router", "include"}},
     {"examples", {"include"}},
+    {"vxi11", {}},  // the VXI-11 protocol (rpcgen input), for the gateway and a back end
 };
 
 // The router still reads instrument definitions with the simulator's reader.
