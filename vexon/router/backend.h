@@ -27,6 +27,9 @@ struct Backend {
   // Optional: a name of the back end's own (not in the bus file) opened as
   // handle ud. Returns ibsta; ERR when the back end does not know the name.
   int (*find)(int ud, int board, const char* name) = nullptr;
+  // A name of the bus file that gives a link of the board's server ("inst0")
+  // in place of an address, opened as handle ud. Returns ibsta. Default: ECAP.
+  int (*openLink)(int ud, int board, const char* link, int tmo, int eot, int eos) = nullptr;
   // Closes (v 0) or resets (v 1) a handle; the router frees it after a
   // close without ERR. Default: succeeds.
   int (*ibonl)(int ud, int v) = nullptr;

@@ -46,6 +46,9 @@ struct BoardSettings {
   std::string port, host;
   int tcpPort = 1234;
   int baud = 115200;
+  // vxi11: host (above), the server's interface link and the connect timeout
+  std::string interfaceName = "gpib0";
+  int connectTimeout = 3;  // seconds
 };
 
 // A name ibfind opens as a device handle, with the settings of ibdev.
@@ -53,6 +56,7 @@ struct NamedDevice {
   std::string name;  // as written; matched without regard to case
   int board = 0, pad = 0, sad = 0;
   int tmo = 13, eot = 1, eos = 0;
+  std::string link{};  // a vxi11 board's own link name ("inst0") in place of pad and sad
 };
 
 struct BusConfig {

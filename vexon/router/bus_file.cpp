@@ -32,6 +32,7 @@ const BackendKeys kBackendKeys[] = {
     {"linux-gpib", {"backend", "minor"}},
     {"prologix", {"backend", "port", "host", "tcp_port", "baud"}},
     {"ar488", {"backend", "port", "host", "tcp_port", "baud"}},
+    {"vxi11", {"backend", "host", "interface", "timeout"}},
 };
 
 std::string Lower(std::string s) {
@@ -69,6 +70,16 @@ Resource ParseResource(const YamlFile& file, const YAML::Node& node, Address& a)
   if (a.pad > 30) file.Fail(node, text + ": primary address beyond 30");
   if (m[3].matched && a.sad > 0x60 + 30) file.Fail(node, text + ": secondary address beyond 30");
   return Resource::Gpib;
+}
+
+// A link name of a VXI-11 server ("gpib0", "inst0", "gpib0,5"): printable,
+// without spaces, at most 64 characters.
+std::string LinkName(const YamlFile& file, const YAML::Node& v, const std::string& key) {
+  std::string name = file.String(v, key);
+  bool ok = !name.empty() && name.size() <= 64;
+  for (char c : name) ok = ok && c > ' ' && c < 127;
+  if (!ok) file.Fail(v, key + ": expected a link name such as gpib0 or inst0");
+  return name;
 }
 
 std::string BackendList() {
@@ -109,7 +120,11 @@ void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSet
     else if (key == "host") b.host = file.String(v, key);
     else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
     else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
+    else if (key == "interface") b.interfaceName = LinkName(file, v, key);
+    else if (key == "timeout") b.connectTimeout = file.Int(v, key, 1, 300);
   }
+  if (b.backend == "vxi11" && b.host.empty())
+    file.Fail(node, where + ": a vxi11 board needs 'host' (the server's name or address)");
   if (b.backend == "prologix" || b.backend == "ar488") {
     const bool port = !b.port.empty(), host = !b.host.empty();
     if (port == host)
@@ -200,11 +215,14 @@ void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& n
   Address a;
   YAML::Node resource = node.IsMap() ? Child(node, "resource") : node;
   if (node.IsMap()) {
-    file.CheckKeys(node, {"resource", "board", "pad", "sad", "tmo", "eot", "eos"}, "name " + name);
+    file.CheckKeys(node, {"resource", "board", "pad", "sad", "link", "tmo", "eot", "eos"}, "name " + name);
     if (resource.IsDefined() && Child(node, "board").IsDefined())
       file.Fail(KeyNode(node, "board"), "name " + name + ": 'resource' and 'board' exclude each other");
-    if (!resource.IsDefined() && (!Child(node, "board").IsDefined() || !Child(node, "pad").IsDefined()))
-      file.Fail(node, "name " + name + ": give 'resource', or 'board' and 'pad'");
+    const bool link = Child(node, "link").IsDefined();
+    if (link && (Child(node, "pad").IsDefined() || Child(node, "sad").IsDefined()))
+      file.Fail(KeyNode(node, "link"), "name " + name + ": 'link' and 'pad'/'sad' exclude each other");
+    if (!resource.IsDefined() && (!Child(node, "board").IsDefined() || !(link || Child(node, "pad").IsDefined())))
+      file.Fail(node, "name " + name + ": give 'resource', or 'board' and 'pad' (or 'link')");
   } else if (!node.IsScalar()) {
     file.Fail(node, "name " + name + ": expected a resource or a mapping");
   }
@@ -227,6 +245,7 @@ void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& n
     } else if (key == "tmo") n.tmo = file.Int(v, key, 0, 17);
     else if (key == "eot") n.eot = file.Int(v, key, 0, 1);
     else if (key == "eos") n.eos = file.Int(v, key, 0, 0x1FFF);
+    else if (key == "link") n.link = LinkName(file, v, key);
   }
 }
 
@@ -244,6 +263,9 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
       if (!where.IsDefined()) where = Child(kv.second, "board");
       file.Fail(where, "name " + name + ": the bus has no gpib" + std::to_string(n.board));
     }
+    if (!n.link.empty() && bus.board(n.board)->backend != "vxi11")
+      file.Fail(KeyNode(kv.second, "link"), "name " + name + ": 'link' is for names on vxi11 boards; gpib" +
+                                                std::to_string(n.board) + " is a " + bus.board(n.board)->backend + " board");
     bus.names.push_back(n);
   }
 }

@@ -46,6 +46,7 @@ int FindName(const char* name) {
     const Backend* b = BackendOfBoard(d->board);
     if (!b) return -1;
     return OpenHandle(b, [&](int ud) {
+      if (!d->link.empty()) return b->openLink(ud, d->board, d->link.c_str(), d->tmo, d->eot, d->eos);
       return b->openDevice(ud, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
     });
   }

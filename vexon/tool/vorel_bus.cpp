@@ -28,6 +28,8 @@ std::string Settings(const vexon::BoardSettings& b) {
   if (b.backend == "sim")
     return "pad " + std::to_string(b.pad) + (b.systemController ? ", system controller" : "");
   if (b.backend == "linux-gpib") return "minor " + std::to_string(b.minor < 0 ? b.index : b.minor);
+  if (b.backend == "vxi11")
+    return "host " + b.host + ", interface " + b.interfaceName + ", timeout " + std::to_string(b.connectTimeout) + " s";
   if (!b.port.empty()) return "port " + b.port + ", baud " + std::to_string(b.baud);
   if (!b.host.empty()) return "host " + b.host + ", tcp_port " + std::to_string(b.tcpPort);
   return "";
@@ -42,7 +44,9 @@ void Describe(const vexon::BusConfig& bus) {
     char eos[16];
     std::snprintf(eos, sizeof eos, "0x%x", n.eos);
     std::printf("  %-12s %-22s tmo %d, eot %d, eos %s\n", n.name.c_str(),
-                Address(n.board, n.pad, n.sad).c_str(), n.tmo, n.eot, eos);
+                (n.link.empty() ? Address(n.board, n.pad, n.sad) : "gpib" + std::to_string(n.board) + " link " + n.link)
+                    .c_str(),
+                n.tmo, n.eot, eos);
   }
   std::printf("simulated instruments:\n");
   for (const auto& b : bus.boards)
