@@ -8,6 +8,7 @@
 #include "device_call.h"
 #include "links.h"
 #include "protocol.h"
+#include "srq.h"
 
 namespace gateway {
 
@@ -98,6 +99,7 @@ void DeviceReadStb(const std::shared_ptr<Connection>& c, const Device_GenericPar
     char stb = 0;
     long error = ErrorOf(LibraryCall([&] { ibrsp(link.ud, &stb); }), link);
     r->stb = static_cast<unsigned char>(stb);
+    SrqPolled(link.board);
     return error;
   });
 }

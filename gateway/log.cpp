@@ -7,8 +7,10 @@
 namespace gateway {
 
 bool verbose = false;
+bool quiet = false;
 
 void Log(const std::string& text) {
+  if (quiet) return;
   static std::mutex lock;
   std::lock_guard<std::mutex> hold(lock);
   std::fprintf(stderr, "vorel-gateway: %s\n", text.c_str());

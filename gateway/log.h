@@ -9,6 +9,7 @@
 namespace gateway {
 
 extern bool verbose;  // set by main from --verbose
+extern bool quiet;    // set by the fuzzer: no log at all
 
 void Log(const std::string& text);
 void LogConnection(const Connection& connection, const std::string& what);

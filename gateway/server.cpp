@@ -121,7 +121,7 @@ void Accept(int listener, Channel channel, const std::vector<Network>& allowed) 
 bool OpenListeners(const std::string& address, Listeners* listeners, std::string* problem) {
   in_addr parsed{};
   if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
-    *problem = "--listen " + address + ": not an IPv4 address";
+    *problem = "--listen " + address + ": give an IPv4 address of this machine (127.0.0.1, or 0.0.0.0 for all)";
     return false;
   }
   listeners->core = OpenListener(parsed, &listeners->corePort, problem);

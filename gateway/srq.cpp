@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <condition_variable>
 #include <thread>
@@ -50,13 +51,14 @@ int ConnectTcp(uint32_t hostAddr, uint16_t port) {
   return fd;
 }
 
-// One watcher per board: the library's callback only wakes it, since the
-// callback runs on the library's thread and must not call the library.
+// One watcher per board. The library's callback only raises a flag: it runs
+// on the library's thread and must neither call the library nor wait.
 struct Watcher {
-  std::mutex lock;
+  std::mutex lock;  // guards waitingLow and the arming of the notification
   std::condition_variable wake;
-  bool raised = false;
-  bool stop = false;
+  std::atomic<bool> raised{false};
+  std::atomic<bool> stop{false};
+  bool waitingLow = false;  // told of a request; the next one is the line's next rise
   std::thread thread;
 };
 
@@ -65,12 +67,9 @@ Watcher* watchers[16] = {};
 
 int OnSrq(int, int, int, int, void* ref) {
   auto* w = static_cast<Watcher*>(ref);
-  {
-    std::lock_guard<std::mutex> hold(w->lock);
-    w->raised = true;
-  }
+  w->raised = true;
   w->wake.notify_all();
-  return 0;  // re-armed by the watcher once the line has gone false
+  return 0;  // re-armed once the line has gone false
 }
 
 bool SrqLine(int board) { return LibraryCall([&] { ibwait(BoardHandle(board), 0); }).sta & SRQI; }
@@ -92,24 +91,28 @@ void SendSrq(Connection& connection, const std::vector<char>& handle) {
   if (st != RPC_SUCCESS && st != RPC_TIMEDOUT) LogFailure(connection, "interrupt channel: cannot send device_intr_srq");
 }
 
-void Watch(int board, Watcher* w) {
-  Arm(board, w);
-  std::unique_lock<std::mutex> hold(w->lock);
-  while (true) {
-    w->wake.wait(hold, [w] { return w->raised || w->stop; });
-    if (w->stop) return;
-    w->raised = false;
-    hold.unlock();
-    for (SrqTarget& t : SrqTargets(board)) SendSrq(*t.connection, t.handle);
-    // The next request is the line's next rise.
-    while (SrqLine(board)) {
-      hold.lock();
-      bool stop = w->wake.wait_for(hold, std::chrono::milliseconds(10), [w] { return w->stop; });
-      hold.unlock();
-      if (stop) return;
-    }
+// With the watcher's lock held: re-arms once the line is false again.
+void RearmWhenLow(int board, Watcher* w) {
+  if (w->waitingLow && !SrqLine(board)) {
+    w->waitingLow = false;
     Arm(board, w);
-    hold.lock();
+  }
+}
+
+void Watch(int board, Watcher* w) {
+  std::unique_lock<std::mutex> hold(w->lock);
+  Arm(board, w);
+  while (true) {
+    // While the line stays true after a request, it is looked at every 10 ms.
+    w->wake.wait_for(hold, std::chrono::milliseconds(10), [w] { return w->raised || w->stop; });
+    if (w->stop) return;
+    if (w->raised.exchange(false)) {
+      w->waitingLow = true;
+      hold.unlock();
+      for (SrqTarget& t : SrqTargets(board)) SendSrq(*t.connection, t.handle);
+      hold.lock();
+    }
+    RearmWhenLow(board, w);
   }
 }
 
@@ -139,10 +142,7 @@ void StopSrqWatchers() {
   for (int board = 0; board < 16; ++board) {
     Watcher* w = watchers[board];
     if (!w) continue;
-    {
-      std::lock_guard<std::mutex> wl(w->lock);
-      w->stop = true;
-    }
+    w->stop = true;
     w->wake.notify_all();
     w->thread.join();
     LibraryCall([&] { ibnotify(BoardHandle(board), 0, nullptr, nullptr); });
@@ -151,8 +151,20 @@ void StopSrqWatchers() {
   }
 }
 
+void SrqPolled(int board) {
+  std::lock_guard<std::mutex> hold(watchersLock);
+  Watcher* w = board >= 0 && board < 16 ? watchers[board] : nullptr;
+  if (!w) return;
+  std::lock_guard<std::mutex> wl(w->lock);
+  RearmWhenLow(board, w);
+}
+
 void CreateIntrChan(const std::shared_ptr<Connection>& c, const Device_RemoteFunc& p, Device_Error* r) {
-  if (p.progFamily != DEVICE_TCP) {
+  // XDR decodes any number into the enum: look at it as the number it is.
+  int family = 0;
+  static_assert(sizeof family == sizeof p.progFamily);
+  std::memcpy(&family, &p.progFamily, sizeof family);
+  if (family != DEVICE_TCP) {
     r->error = kNotSupported;
     return;
   }

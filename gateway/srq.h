@@ -16,6 +16,11 @@ extern int (*ConnectInterruptChannel)(uint32_t hostAddr, uint16_t port);
 // Closes the connection's interrupt channel, if any; true when it had one.
 bool CloseInterruptChannel(Connection& connection);
 
+// After a serial poll on `board`, which may have ended its request: the
+// watcher waits for the next rise at once, so a request raised right after
+// the poll is not missed.
+void SrqPolled(int board);
+
 // Stops the board watchers (at exit).
 void StopSrqWatchers();
 
