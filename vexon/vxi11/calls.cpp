@@ -95,7 +95,7 @@ int ibrsp(int ud, char* spr) {
   Reply r = c.s().ReadStb(c.link(), c.timeout(), stb);
   if (!r.ok()) return c.settle(r);
   *spr = static_cast<char>(stb);
-  return c.done();
+  return c.done(0, 1);
 }
 
 int iblck(int ud, int v, int lockWaitTime, void*) {
