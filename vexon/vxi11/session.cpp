@@ -4,6 +4,7 @@
 #include "session.h"
 
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,6 +59,40 @@ uint64_t RpcWaitMs(uint32_t timeoutMs, uint32_t lockTimeoutMs) {
   return uint64_t{timeoutMs} + lockTimeoutMs + kReplyMarginMs;
 }
 
+// A server that went away must not end the program: SIGPIPE from a write
+// to its socket is held back for the call and discarded, as the call
+// reports the broken connection itself.
+class QuietPipe {
+ public:
+  QuietPipe() {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe, &old_);
+  }
+  ~QuietPipe() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      const timespec now{0, 0};
+      sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  QuietPipe(const QuietPipe&) = delete;
+  QuietPipe& operator=(const QuietPipe&) = delete;
+
+ private:
+  sigset_t old_;
+  bool wasPending_ = false;
+};
+
 int SocketOf(CLIENT* c) {
   int fd = -1;
   if (!c || !clnt_control(c, CLGET_FD, reinterpret_cast<char*>(&fd))) return -1;
@@ -84,6 +119,7 @@ Session::~Session() {
 Reply Session::Connect() {
   if (core_) return {};
   timeval tv{connectTimeoutS_, 0};
+  QuietPipe quiet;
   CLIENT* c = clnt_create_timed(host_.c_str(), DEVICE_CORE, DEVICE_CORE_VERSION, "tcp", &tv);
   if (!c) {
     int e = rpc_createerr.cf_error.re_errno;
@@ -132,6 +168,7 @@ Reply Session::CallCore(enum clnt_stat (*stub)(Params*, Result*, CLIENT*), Param
   timeval tv = TimeoutOf(timeoutMs);
   clnt_control(core_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
   std::memset(&r, 0, sizeof r);
+  QuietPipe quiet;
   enum clnt_stat s = stub(&p, &r, core_);
   if (s != RPC_SUCCESS) return LostConnection(s);
   return {};
@@ -362,6 +399,7 @@ Reply Session::Abort(long lid) {
   clnt_control(abort_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
   Device_Link id = lid;
   Device_Error r{};
+  QuietPipe quiet;
   if (device_abort_1(&id, &r, abort_) != RPC_SUCCESS) {
     clnt_destroy(abort_);
     abort_ = nullptr;
