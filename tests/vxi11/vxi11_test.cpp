@@ -230,15 +230,18 @@ TEST(Vxi11BackEnd, IbstopEndsAReadThroughDeviceAbort) {
   int dmm = ibdev(kVxi, 1, 0, 13, 1, 0);  // 10 s
   ASSERT_GE(dmm, 0);
   char buf[16];
-  int sta = 0;
+  int sta = 0, err = 0;
   const auto start = Clock::now();
-  std::thread reader([&] { sta = ibrd(dmm, buf, sizeof buf); });  // the meter has nothing to say
+  std::thread reader([&] {  // the meter has nothing to say
+    sta = ibrd(dmm, buf, sizeof buf);
+    err = Iberr();
+  });
   std::this_thread::sleep_for(300ms);
   EXPECT_FALSE(ibstop(dmm) & ERR);
   reader.join();
   EXPECT_LT(Clock::now() - start, 3s);
   EXPECT_EQ(sta & ERR, ERR);
-  EXPECT_EQ(Iberr(), EABO);
+  EXPECT_EQ(err, EABO);
   // The link still works.
   ibwrt(dmm, "*IDN?\n", 6);
   EXPECT_FALSE(ibrd(dmm, buf, sizeof buf) & ERR);
