@@ -23,6 +23,8 @@ shift
 ip link set lo up
 mount -t tmpfs tmpfs /run
 
+# In the AddressSanitizer build: what libtirpc itself never frees is not ours.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 if [ "$1" = --no-portmapper ]; then
   out=$("$2" 2>&1)
   status=$?
