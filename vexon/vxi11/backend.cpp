@@ -36,6 +36,9 @@ struct Guarded<F> {
 Backend Vxi11Backend() {
   Backend b;
   b.name = "vxi11";
+  b.readBoard = &vx::ReadBoardEntry;  // throws BusFileError, as the loader expects
+  b.describeBoard = &vx::DescribeBoard;
+  b.takesLinks = true;
   b.openBoard = &Guarded<&vx::OpenBoard>::Call;
   b.closeBoard = &Guarded<&vx::CloseBoard>::Call;
   b.openBoardHandle = &Guarded<&vx::OpenBoardHandle>::Call;
@@ -48,6 +51,8 @@ Backend Vxi11Backend() {
   b.ibcmda = &Guarded<&vx::ibcmd>::Call;  // done when it returns
 #define VEXON_VXI11_OPERATION(name) b.name = &Guarded<&vx::name>::Call;
   VEXON_VXI11_OPERATION(ibwrt)
+  VEXON_VXI11_OPERATION(ibwrtfA)
+  VEXON_VXI11_OPERATION(ibrdfA)
   VEXON_VXI11_OPERATION(ibrd)
   VEXON_VXI11_OPERATION(ibclr)
   VEXON_VXI11_OPERATION(ibtrg)

@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "../router/handle_options.h"
 #include "../router/router.h"
-#include "../sim/bus.h"
+#include "../router/timeouts.h"
 
 namespace vexon::vxi11 {
 
@@ -15,31 +16,8 @@ namespace {
 Board boards[kMaxBoards];
 Handle handles[vexon::kMaxHandles];
 
-// Every timeout code, 0 (none) to 17, in milliseconds; codes below 1 ms count as 1 ms.
-constexpr uint32_t kTimeouts[] = {kForever, 1,     1,      1,      1,      1,
-                                  3,        10,    30,     100,    300,    1000,
-                                  3000,     10000, 30000,  100000, 300000, 1000000};
-static_assert(sizeof kTimeouts / sizeof kTimeouts[0] == 18, "one entry per timeout code");
-
 std::string Where(const Board& b) {
   return "gpib" + std::to_string(b.session->board()) + ": " + b.session->host();
-}
-
-bool ValidDevice(int pad, int sad) { return pad >= 0 && pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E)); }
-
-bool ValidSettings(int tmo, int eot, int eos) {
-  return tmo >= 0 && tmo <= 17 && eot >= 0 && eot <= 1 && eos >= 0 && eos <= 0x1FFF;
-}
-
-// A device handle's settings as ibdev gives them.
-std::map<int, int> DeviceConfig(int pad, int sad, int tmo, int eot, int eos) {
-  std::map<int, int> c = vorel::sim::defaultConfig(false);
-  c[IbcPAD] = pad;
-  c[IbcSAD] = sad;
-  c[IbcTMO] = tmo;
-  c[IbcEOT] = eot;
-  vorel::sim::storeOption(c, IbcEOS, eos);
-  return c;
 }
 
 // Opens the device handle's link; ERR when the server refuses it.
@@ -62,7 +40,10 @@ Board& BoardAt(int index) { return boards[index]; }
 Handle& HandleAt(int ud) { return handles[ud]; }
 std::map<int, int>& ConfigOf(Handle& h) { return h.isBoard ? boards[h.board].config : h.config; }
 
-uint32_t TimeoutMs(int code) { return code >= 0 && code <= 17 ? kTimeouts[code] : 10000; }
+uint32_t ServerTimeout(int code) {
+  const int ms = TimeoutMs(code);
+  return ms < 0 ? kForever : static_cast<uint32_t>(ms);
+}
 
 std::string DeviceLinkName(const std::string& interfaceName, int pad, int sad) {
   std::string name = interfaceName + "," + std::to_string(pad);
@@ -119,7 +100,7 @@ bool OpenBoard(const BoardSettings& s) {
     b.interfaceName = s.interfaceName;
     b.interfaceLink = Link{s.interfaceName};
   }
-  if (b.config.empty()) b.config = vorel::sim::defaultConfig(true);
+  if (b.config.empty()) b.config = DefaultConfig(true);
   Reply r = b.session->Open(b.interfaceLink);
   if (!r.ok()) Settle(b, r, 0, 0, b.interfaceLink);
   return r.ok();
@@ -156,13 +137,14 @@ int OpenBoardHandle(int ud, int board) {
 }
 
 int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
-  if (!ValidDevice(pad, sad) || !ValidSettings(tmo, eot, eos)) return Fail(0, EARG);
+  if (int err = DeviceRefusal(pad, sad, tmo, eot, eos); err != kAllowed) return Fail(0, err);
   return OpenHandleLink(ud, board, DeviceLinkName(boards[board].interfaceName, pad, sad),
                         DeviceConfig(pad, sad, tmo, eot, eos));
 }
 
 int OpenLink(int ud, int board, const char* link, int tmo, int eot, int eos) {
-  if (!link || !*link || !ValidSettings(tmo, eot, eos)) return Fail(0, EARG);
+  if (!link || !*link) return Fail(0, EARG);
+  if (int err = DeviceRefusal(0, 0, tmo, eot, eos); err != kAllowed) return Fail(0, err);
   return OpenHandleLink(ud, board, link, DeviceConfig(0, 0, tmo, eot, eos));
 }
 
@@ -174,11 +156,8 @@ int Online(int ud, int v) {
   if (v == 0) {
     if (!h.isBoard) b.session->Close(h.link);
     h.used = false;
-  } else if (!h.isBoard) {
-    int pad = h.config[IbcPAD], sad = h.config[IbcSAD];
-    h.config = vorel::sim::defaultConfig(false);
-    h.config[IbcPAD] = pad;
-    h.config[IbcSAD] = sad;
+  } else {
+    ResetConfig(ConfigOf(h), h.isBoard);
   }
   return Finish(BaseOf(h) | CMPL, 0, 0);
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "../router/backend.h"
+#include "../router/bus_yaml.h"
 #include "../router/status.h"
 #include "interrupts.h"
 #include "session.h"
@@ -51,8 +52,8 @@ Board& BoardAt(int index);
 Handle& HandleAt(int ud);
 std::map<int, int>& ConfigOf(Handle& h);
 inline int BaseOf(const Handle& h) { return h.isBoard ? kBoardBase : 0; }
-// The handle's or board's timeout in milliseconds for the server.
-uint32_t TimeoutMs(int code);
+// A timeout code in milliseconds for the server (kForever for none).
+uint32_t ServerTimeout(int code);
 
 // Leaves the status a reply gives and returns ibsta: success is done(), a
 // refusal or a lost connection fails the call (cnt: bytes moved so far).
@@ -74,6 +75,9 @@ void CloseBoard(int board);
 int OpenBoardHandle(int ud, int board);
 int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
 int OpenLink(int ud, int board, const char* link, int tmo, int eot, int eos);
+// The board's entry of the bus file, and its description for vorel-bus.
+void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings& b);
+std::string DescribeBoard(const BoardSettings& b);
 int Online(int ud, int v);
 
 }  // namespace vexon::vxi11

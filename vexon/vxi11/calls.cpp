@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "../sim/bus.h"
+#include "../router/file_transfers.h"
+#include "../router/handle_options.h"
 
 namespace vexon::vxi11 {
 
@@ -19,7 +20,7 @@ struct Held {
   Session& s() { return *b.session; }
   Link& link() { return h.isBoard ? b.interfaceLink : h.link; }
   int base() const { return BaseOf(h); }
-  uint32_t timeout() { return TimeoutMs(ConfigOf(h)[IbcTMO]); }
+  uint32_t timeout() { return ServerTimeout(ConfigOf(h)[IbcTMO]); }
   int settle(const Reply& r, int cnt = 0) { return Settle(b, r, base(), cnt, link()); }
   int done(int extra = 0, int cnt = 0) { return Finish(base() | CMPL | extra, 0, cnt); }
 };
@@ -163,8 +164,7 @@ int iblines(int ud, short* lines) {
 int ibwait(int ud, int mask) {
   Handle& h = HandleAt(ud);
   Board& b = BoardAt(h.board);
-  if (mask & ~(TIMO | END | SRQI | RQS | CMPL | ERR | CIC | ATN | TACS | LACS | DTAS | DCAS | REM | LOK))
-    return Fail(BaseOf(h), EARG);
+  if (mask & ~WaitConditions(h.isBoard)) return Fail(BaseOf(h), EARG);
   if (!h.isBoard || !(mask & SRQI)) {
     if (!h.isBoard && (mask & RQS)) return Fail(0, ECAP);  // a device's RQS needs the router's polling
     return Finish(BaseOf(h) | CMPL, 0, 0);
@@ -233,9 +233,7 @@ int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
 
 int AskOption(int ud, int option, int* value) {
   Held c(ud);
-  const vorel::sim::OptionInfo* o = vorel::sim::optionInfo(option);
-  if (!value || !o) return Fail(c.base(), EARG);
-  if (!(c.h.isBoard ? o->board : o->device)) return Fail(c.base(), ECAP);
+  if (int err = AskRefusal(c.h.isBoard, option, value); err != kAllowed) return Fail(c.base(), err);
   int v = option == IbcBNA ? c.h.board : ConfigOf(c.h)[option];
   std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
   return c.done();
@@ -243,27 +241,44 @@ int AskOption(int ud, int option, int* value) {
 
 int ConfigureOption(int ud, int option, int value) {
   Held c(ud);
-  const vorel::sim::OptionInfo* o = vorel::sim::optionInfo(option);
-  if (!o) return Fail(c.base(), EARG);
-  if (!(c.h.isBoard ? o->board : o->device) || o->readOnly) return Fail(c.base(), ECAP);
-  if (value < o->lo || value > o->hi || (option == IbcSAD && value != 0 && value < 0x60))
-    return Fail(c.base(), EARG);
+  if (int err = ConfigRefusal(c.h.isBoard, option, value); err != kAllowed) return Fail(c.base(), err);
   if (!c.h.isBoard && (option == IbcPAD || option == IbcSAD)) return Fail(c.base(), ECAP);  // the link names the address
   if (c.h.isBoard && (option == IbcSRE || option == IbcPAD)) {
-    Reply r = c.s().Docmd(c.link(), option == IbcSRE ? kCmdRen : kCmdBusAddress,
-                          Value(option == IbcSRE ? value != 0 : value, option == IbcSRE ? 2 : 4).data(),
-                          option == IbcSRE ? 2 : 4, option == IbcSRE ? 2 : 4, c.timeout(), nullptr);
+    const bool ren = option == IbcSRE;
+    const std::string v = Value(ren ? value != 0 : value, ren ? 2 : 4);
+    Reply r = c.s().Docmd(c.link(), ren ? kCmdRen : kCmdBusAddress, v.data(), v.size(), ren ? 2 : 4, c.timeout(),
+                          nullptr);
     if (!r.ok()) return c.settle(r);
   }
-  int prev = vorel::sim::storeOption(ConfigOf(c.h), option, value);
+  int prev = StoreOption(ConfigOf(c.h), option, value);
   return FinishWithValue(c.base() | CMPL, prev);
 }
 
 int SetEos(int ud, int v) {
   Held c(ud);
-  if (v < 0 || v > 0x1FFF) return Fail(c.base(), EARG);
-  int prev = vorel::sim::storeOption(ConfigOf(c.h), IbcEOS, v);
+  if (!ValidEos(v)) return Fail(c.base(), EARG);
+  int prev = StoreOption(ConfigOf(c.h), IbcEOS, v);
   return FinishWithValue(c.base() | CMPL, prev);
+}
+
+int ibwrtfA(int ud, const char* fileName) {
+  const int base = BaseOf(HandleAt(ud));
+  return WriteFromFile(fileName, base, [&](const void* buf, int count) { return ibwrt(ud, buf, count); });
+}
+
+int ibrdfA(int ud, const char* fileName) {
+  Handle& h = HandleAt(ud);
+  int eos = 0, stop = 0;
+  {
+    std::lock_guard l(BoardAt(h.board).lock);
+    stop = ConfigOf(h)[IbcEOSrd];
+    eos = ConfigOf(h)[IbcEOSchar];
+  }
+  return ReadIntoFile(fileName, BaseOf(h), stop != 0, eos, [&](void* buf, int count, int& got) {
+    const int sta = ibrd(ud, buf, count);
+    got = LastCount();
+    return sta;
+  });
 }
 
 }  // namespace vexon::vxi11

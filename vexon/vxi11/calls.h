@@ -25,6 +25,8 @@ int ibnotify(int ud, int mask, NotifyCallback cb, void* refData);
 int AskOption(int ud, int option, int* value);
 int ConfigureOption(int ud, int option, int value);
 int SetEos(int ud, int v);
+int ibwrtfA(int ud, const char* fileName);
+int ibrdfA(int ud, const char* fileName);
 
 void Send(int board, uint16_t address, const void* buf, int count, int eotMode);
 void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode);

@@ -3,27 +3,22 @@
 // interface link; SRQ is the bus status and the interrupt channel.
 #include <cstring>
 
+#include "../router/addresses.h"
+#include "../router/gpib_commands.h"
 #include "calls.h"
 
 namespace vexon::vxi11 {
 
 namespace {
 
-// At most this many entries of an address list are looked at.
-constexpr int kListLimit = 1024;
-constexpr char kLocalLockout = 0x11;  // LLO
-
-template <class F>
-void ForList(const uint16_t* list, F f) {
-  for (int i = 0; i < kListLimit && list[i] != NOADDR; ++i) f(i, list[i]);
-}
+constexpr char kLocalLockout = static_cast<char>(command::LLO);
 
 struct HeldBoard {
   explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock) {}
   Board& b;
   std::lock_guard<std::mutex> lock;
   Session& s() { return *b.session; }
-  uint32_t timeout() { return TimeoutMs(b.config[IbcTMO]); }
+  uint32_t timeout() { return ServerTimeout(b.config[IbcTMO]); }
   // The link of a device address, made on first use.
   Link& at(uint16_t a) {
     auto it = b.byAddress.find(a);
@@ -41,17 +36,6 @@ struct HeldBoard {
 
 void Done(int cnt = 0, int extra = 0) { Finish(kBoardBase | CMPL | extra, 0, cnt); }
 void Refuse(int err) { Fail(kBoardBase, err); }
-
-bool ValidAddress(uint16_t a) {
-  int pad = a & 0xFF, sad = a >> 8;
-  return pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E));
-}
-
-bool AnyInvalid(const uint16_t* list) {
-  bool bad = false;
-  ForList(list, [&](int, uint16_t a) { bad |= !ValidAddress(a); });
-  return bad;
-}
 
 bool BufferOk(const void* buf, int count) { return (buf || !count) && count >= 0; }
 bool EotOk(int eotMode) { return eotMode >= NULLend && eotMode <= DABend; }
