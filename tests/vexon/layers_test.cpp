@@ -24,6 +24,7 @@ const Layer kLayers[] = {
     {"sim", {"router", "include"}},
     {"linux_gpib", {"router", "include"}},
     {"prologix", {"router", "include"}},
+    {"vxi11", {"router", "include"}},
     {"null", {"router", "include"}},
     {"tool", {"router", "include"}},
     {"examples", {"include"}},

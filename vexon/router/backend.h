@@ -29,6 +29,9 @@ struct Backend {
   std::string (*describeBoard)(const BoardSettings& settings) = nullptr;
   // Whether the bus file may place simulated instruments on its boards.
   bool placesInstruments = false;
+  // Whether names on its boards may give a `link` of the server's own in
+  // place of an address (openLink opens them).
+  bool takesLinks = false;
 
   // The first call for a board opens it. False after the failure is reported
   // (ERR, EDVR, ibcntl the system error code; a line on stderr); the router
@@ -44,6 +47,9 @@ struct Backend {
   // Optional: a name of the back end's own (not in the bus file) opened as
   // handle ud. Returns ibsta; ERR when the back end does not know the name.
   int (*find)(int ud, int board, const char* name) = nullptr;
+  // A name of the bus file that gives a link of the board's server ("inst0")
+  // in place of an address, opened as handle ud. Returns ibsta. Default: ECAP.
+  int (*openLink)(int ud, int board, const char* link, int tmo, int eot, int eos) = nullptr;
   // Closes (v 0) or resets (v 1) a handle; the router frees it after a
   // close without ERR. Default: succeeds.
   int (*ibonl)(int ud, int v) = nullptr;

@@ -34,6 +34,7 @@ std::string NoSettings(const BoardSettings&) { return ""; }
 void CloseNothing(int) {}
 int NoBoardHandle(int, int) { return Fail(0, ECAP); }
 int NoDevice(int, int, int, int, int, int, int) { return Fail(0, ECAP); }
+int NoLink(int, int, const char*, int, int, int) { return Fail(0, ECAP); }
 int Online(int, int) { return Finish(CMPL, 0, 0); }
 
 }  // namespace
@@ -44,6 +45,7 @@ Backend CompleteBackend(Backend b) {
   if (!b.closeBoard) b.closeBoard = &CloseNothing;
   if (!b.openBoardHandle) b.openBoardHandle = &NoBoardHandle;
   if (!b.openDevice) b.openDevice = &NoDevice;
+  if (!b.openLink) b.openLink = &NoLink;
   if (!b.ibonl) b.ibonl = &Online;
 #define VEXON_FILL(name, params, args) \
   if (!b.name) b.name = DefaultOf<decltype(b.name)>::value;

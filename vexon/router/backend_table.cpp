@@ -12,6 +12,7 @@ Backend SimBackend();
 Backend LinuxGpibBackend();
 Backend PrologixBackend();
 Backend Ar488Backend();
+Backend Vxi11Backend();
 #ifdef VEXON_NULL_BACKEND
 Backend NullBackend();
 #endif
@@ -28,6 +29,7 @@ const BackendEntry kBackends[] = {
     {"linux-gpib", &LinuxGpibBackend},
     {"prologix", &PrologixBackend},
     {"ar488", &Ar488Backend},
+    {"vxi11", &Vxi11Backend},
 #ifdef VEXON_NULL_BACKEND
     {"null", &NullBackend},  // the benchmark's: does nothing
 #endif

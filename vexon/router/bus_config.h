@@ -55,6 +55,9 @@ struct BoardSettings {
   // any back end: the file the board's exchanges are recorded to, empty
   // when it does not record (a relative path is taken from the bus file's folder)
   std::string record;
+  // vxi11: host (above), the server's interface link and the connect timeout
+  std::string interfaceName = "gpib0";
+  int connectTimeout = 3;  // seconds
 };
 
 // A name ibfind opens as a device handle, with the settings of ibdev.
@@ -62,6 +65,7 @@ struct NamedDevice {
   std::string name;  // as written; matched without regard to case
   int board = 0, pad = 0, sad = 0;
   int tmo = T10s, eot = 1, eos = 0;
+  std::string link{};  // a vxi11 board's own link name ("inst0") in place of pad and sad
 };
 
 struct BusConfig {

@@ -188,11 +188,14 @@ void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& n
   Address a;
   YAML::Node resource = node.IsMap() ? Child(node, "resource") : node;
   if (node.IsMap()) {
-    file.CheckKeys(node, {"resource", "board", "pad", "sad", "tmo", "eot", "eos"}, "name " + name);
+    file.CheckKeys(node, {"resource", "board", "pad", "sad", "link", "tmo", "eot", "eos"}, "name " + name);
     if (resource.IsDefined() && Child(node, "board").IsDefined())
       file.Fail(KeyNode(node, "board"), "name " + name + ": 'resource' and 'board' exclude each other");
-    if (!resource.IsDefined() && (!Child(node, "board").IsDefined() || !Child(node, "pad").IsDefined()))
-      file.Fail(node, "name " + name + ": give 'resource', or 'board' and 'pad'");
+    const bool link = Child(node, "link").IsDefined();
+    if (link && (Child(node, "pad").IsDefined() || Child(node, "sad").IsDefined()))
+      file.Fail(KeyNode(node, "link"), "name " + name + ": 'link' and 'pad'/'sad' exclude each other");
+    if (!resource.IsDefined() && (!Child(node, "board").IsDefined() || !(link || Child(node, "pad").IsDefined())))
+      file.Fail(node, "name " + name + ": give 'resource', or 'board' and 'pad' (or 'link')");
   } else if (!node.IsScalar()) {
     file.Fail(node, "name " + name + ": expected a resource or a mapping");
   }
@@ -215,6 +218,7 @@ void ReadName(const YamlFile& file, const std::string& name, const YAML::Node& n
     } else if (key == "tmo") n.tmo = file.Int(v, key, TNONE, T1000s);
     else if (key == "eot") n.eot = file.Int(v, key, 0, 1);
     else if (key == "eos") n.eos = file.Int(v, key, 0, 0x1FFF);
+    else if (key == "link") n.link = LinkName(file, v, key);
   }
 }
 
@@ -233,6 +237,9 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
       if (!where.IsDefined()) where = Child(kv.second, "board");
       file.Fail(where, "name " + name + ": the bus has no gpib" + std::to_string(n.board));
     }
+    if (const BoardSettings* b = bus.board(n.board); !n.link.empty() && !FindBackend(b->backend.c_str())->takesLinks)
+      file.Fail(KeyNode(kv.second, "link"), "name " + name + ": 'link' is for names on vxi11 boards; gpib" +
+                                                std::to_string(n.board) + " is a " + b->backend + " board");
     bus.names.push_back(n);
   }
 }

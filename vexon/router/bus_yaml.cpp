@@ -86,4 +86,12 @@ YAML::Node KeyNode(const YAML::Node& map, const std::string& key) {
   return YAML::Node(YAML::NodeType::Undefined);
 }
 
+std::string LinkName(const YamlFile& file, const YAML::Node& v, const std::string& key) {
+  std::string name = file.String(v, key);
+  bool ok = !name.empty() && name.size() <= 64;
+  for (char c : name) ok = ok && c > ' ' && c < 127;
+  if (!ok) file.Fail(v, key + ": expected a link name such as gpib0 or inst0");
+  return name;
+}
+
 }  // namespace vexon

@@ -38,6 +38,10 @@ struct YamlFile {
   bool Bool(const YAML::Node& node, const std::string& key) const;
 };
 
+// A link name of a VXI-11 server ("gpib0", "inst0", "gpib0,5"): printable,
+// without spaces, at most 64 characters; key names it in the message.
+std::string LinkName(const YamlFile& file, const YAML::Node& v, const std::string& key);
+
 // An absent node or a null value: an empty mapping where one is expected.
 bool Empty(const YAML::Node& node);
 // The node of key in a mapping, found in order (yaml-cpp keeps duplicates).

@@ -75,6 +75,9 @@ int FindName(const char* name) {
   if (const NamedDevice* d = bus->name(n)) {
     const Backend* b = BackendOfBoard(d->board);
     if (!b) return -1;
+    // A server's own link name ("inst0") has no address to record under.
+    if (!d->link.empty())
+      return OpenHandle(b, [&](int ud) { return b->openLink(ud, d->board, d->link.c_str(), d->tmo, d->eot, d->eos); });
     return OpenDevice(b, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
   }
   // Back ends with names of their own are asked in board order.

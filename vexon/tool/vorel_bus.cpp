@@ -42,7 +42,9 @@ void Describe(const vexon::BusConfig& bus) {
     char eos[16];
     std::snprintf(eos, sizeof eos, "0x%x", n.eos);
     std::printf("  %-12s %-22s tmo %d, eot %d, eos %s\n", n.name.c_str(),
-                Address(n.board, n.pad, n.sad).c_str(), n.tmo, n.eot, eos);
+                (n.link.empty() ? Address(n.board, n.pad, n.sad) : "gpib" + std::to_string(n.board) + " link " + n.link)
+                    .c_str(),
+                n.tmo, n.eot, eos);
   }
   std::printf("simulated instruments:\n");
   for (const auto& b : bus.boards)
