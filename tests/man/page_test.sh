@@ -74,7 +74,7 @@ case $mode in
     { echo "$backends"; expected 'devices: {d: {model: zz}}'; } | require "value" "$(macro_words "Cm Li")" || fail=1
     ;;
   calls)
-    sed -n 's/^\(int\|void\) \**\([A-Za-z0-9_]*\)(.*/\2/p' "$tool" | require "function" "$(macro_words "Fn Fo")" || fail=1
+    sed -n 's/^[a-z][a-z *]*[ *]\([A-Za-z][A-Za-z0-9_]*\)(.*/\1/p' "$tool" | require "function" "$(macro_words "Fn Fo")" || fail=1
     ;;
   *)
     echo "usage: page_test.sh lint|words|keys|calls TOOL PAGE" >&2
