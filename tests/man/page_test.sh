@@ -6,10 +6,11 @@
 #                                          name an Li of the page
 #   page_test.sh keys VOREL_BUS PAGE       every key the bus-file reader accepts,
 #                                          every back end and model is a Cm or Li
-#   page_test.sh calls HEADER PAGE         every function of the header is an Fn
+#   page_test.sh calls LIBRARY PAGE        every function the library exports is
+#                                          an Fn
 # The lists come from the code: the catalogue program, the reader's own
 # "(expected ...)" lists for an unknown key in each place of a bus file, the
-# header's declarations.
+# library's exported functions.
 set -uo pipefail
 mode=$1 tool=$2 page=$3
 here=$(dirname "$0")
@@ -74,7 +75,9 @@ case $mode in
     { echo "$backends"; expected 'devices: {d: {model: zz}}'; } | require "value" "$(macro_words "Cm Li")" || fail=1
     ;;
   calls)
-    sed -n 's/^[a-z][a-z *]*[ *]\([A-Za-z][A-Za-z0-9_]*\)(.*/\1/p' "$tool" | require "function" "$(macro_words "Fn Fo")" || fail=1
+    calls=$(nm -D --defined-only "$tool" | awk '$2 == "T" { print $3 }')
+    [ -n "$calls" ] || { echo "no functions exported by $tool" >&2; exit 1; }
+    require "function" "$(macro_words "Fn Fo")" <<<"$calls" || fail=1
     ;;
   *)
     echo "usage: page_test.sh lint|words|keys|calls TOOL PAGE" >&2
