@@ -30,25 +30,30 @@ TEST(Router, BoardIndexesHandlesAndSettings) {
         struct Row {
           int board, result, error;
         } const opens[] = {{1, -1, ENEB}, {99, -1, ENEB}, {100, -1, EDVR}, {-1, -1, EDVR},
-                           {0, 0, 0},     {2, 1, 0},     {5, -1, EDVR}};
+                           {0, 16, 0},    {2, 17, 0},    {5, -1, EDVR}};
         for (const Row& r : opens) {
           const int ud = ibdev(r.board, 1, 0, 13, 1, 0);
           if (ud != r.result || (ud < 0 && Iberr() != r.error)) return false;
         }
         struct Call {
           int ud, error;
-        } const calls[] = {{1024, EHDL}, {-1, EHDL}, {2, EDVR}, {500, EDVR}};
+        } const calls[] = {{1024, EHDL}, {-1, EHDL}, {2, EDVR}, {18, EDVR}, {500, EDVR}};
         for (const Call& c : calls)
           if (ibclr(c.ud) != ERR || Iberr() != c.error) return false;
-        // The board's settings: its primary address, not system controller.
+        // A board's handle is its index, whatever was opened before it, and
+        // the same when the board is found again; its settings: its primary
+        // address, not system controller.
         const int board = ibfindA("GPIB2");
         int pad = 0, sc = 1;
-        if (board != 2 || (ibask(board, IbcPAD, &pad) & ERR) || pad != 3) return false;
+        if (board != 2 || ibfindA("gpib2") != 2 || ibfindA("gpib0") != 0) return false;
+        if ((ibask(board, IbcPAD, &pad) & ERR) || pad != 3) return false;
         if ((ibask(board, IbcSC, &sc) & ERR) || sc != 0) return false;
         if (!(ibsic(board) & ERR) || Iberr() != ESAC) return false;
-        // A closed handle's number is the next one given out.
-        if (ibonl(0, 0) & ERR) return false;
-        return ibclr(0) == ERR && Iberr() == EDVR && ibdev(0, 2, 0, 13, 1, 0) == 0;
+        // A closed device handle's number is the next one given out; a closed
+        // board handle's number comes back with the board.
+        if ((ibonl(16, 0) & ERR) || (ibonl(0, 0) & ERR)) return false;
+        if (ibclr(16) != ERR || Iberr() != EDVR || ibclr(0) != ERR) return false;
+        return ibdev(0, 2, 0, 13, 1, 0) == 16 && ibdev(0, 3, 0, 13, 1, 0) == 18 && ibfindA("gpib0") == 0;
       },
       errors);
   EXPECT_EQ(status, 0);

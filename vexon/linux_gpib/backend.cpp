@@ -188,10 +188,17 @@ void SendList(int board, const uint16_t* list, const void* buf, int count, int e
 
 }  // namespace linux_gpib
 
+namespace linux_gpib {
+void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings& b);
+std::string DescribeBoard(const BoardSettings& b);
+}  // namespace linux_gpib
+
 Backend LinuxGpibBackend() {
   using namespace linux_gpib;
   Backend b;
   b.name = "linux-gpib";
+  b.readBoard = &ReadBoardEntry;
+  b.describeBoard = &DescribeBoard;
   b.openBoard = &OpenBoard;
   b.openBoardHandle = &OpenBoardHandle;
   b.openDevice = &OpenDevice;

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "../router/status.h"
 #include "libgpib.h"
 

@@ -8,6 +8,11 @@
 
 namespace vexon {
 
+namespace prologix {
+void ReadBoardEntry(const YamlFile& file, const YAML::Node& node, BoardSettings& b);
+std::string DescribeBoard(const BoardSettings& b);
+}  // namespace prologix
+
 namespace {
 
 namespace px = prologix;
@@ -42,6 +47,8 @@ template <bool kAr488>
 Backend AdapterBackend() {
   Backend b;
   b.name = kAr488 ? "ar488" : "prologix";
+  b.readBoard = &px::ReadBoardEntry;  // throws BusFileError, as the loader expects
+  b.describeBoard = &px::DescribeBoard;
   b.openBoard = &Guarded<&OpenBoard<kAr488>>::Call;
   b.closeBoard = &Guarded<&px::CloseBoard>::Call;
   b.openBoardHandle = &Guarded<&px::OpenBoardHandle>::Call;

@@ -7,8 +7,11 @@
 #include <memory>
 #include <mutex>
 
+#include "../router/addresses.h"
 #include "../router/backend.h"
+#include "../router/handle_options.h"
 #include "../router/status.h"
+#include "../router/timeouts.h"
 #include "protocol.h"
 
 namespace vexon::prologix {
@@ -19,24 +22,43 @@ constexpr int kBoardBase = CIC | ATN;
 struct Board {
   std::mutex lock;                   // held for each call on the board
   std::unique_ptr<Adapter> adapter;  // set when the router opens the board
-  std::map<int, int> config;         // the options of its board handles
+  HandleConfig config;               // the options of its board handles
+  // The handle whose call holds the board (-1: a 488.2 routine, or none), for
+  // ibstop, which never waits for the lock.
+  std::mutex busyLock;
+  int busyWith = -1;
+  bool busy = false;
 };
+
+// Marks the board busy with a call on ud (-1 for a 488.2 routine) while the
+// board's lock is held; a stop left over from an earlier call is forgotten.
+class Occupied {
+ public:
+  Occupied(Board& b, int ud);
+  ~Occupied();
+  Occupied(const Occupied&) = delete;
+  Occupied& operator=(const Occupied&) = delete;
+
+ private:
+  Board& b_;
+};
+
+// Ends the call running on the board when it was made on ud, or, for a
+// board handle, whatever call runs there. Does not wait for the board.
+void StopCall(Board& b, int ud, bool boardHandle);
 
 struct Handle {
   bool used = false;
   bool isBoard = false;
   int board = 0;
-  std::map<int, int> config;  // device handles' own options
+  HandleConfig config;  // device handles' own options
 };
 
 Board& BoardAt(int index);
 // The handle the router gave this back end; ud is valid and open.
 Handle& HandleAt(int ud);
 // The option table of a handle: its own, or its board's for a board handle.
-std::map<int, int>& ConfigOf(Handle& h);
-
-// The timeout code as milliseconds; -1 for none (code 0).
-int TimeoutMs(int code);
+HandleConfig& ConfigOf(Handle& h);
 
 // The status a call on h starts from.
 inline int BaseOf(const Handle& h) { return h.isBoard ? kBoardBase : 0; }
@@ -56,8 +78,5 @@ void CloseBoard(int board);
 int OpenBoardHandle(int ud, int board);
 int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
 int Online(int ud, int v);
-
-// Valid 488.2 address: pad 0..30, secondary 0 or 0x60..0x7E in the high byte.
-bool ValidAddress(uint16_t a);
 
 }  // namespace vexon::prologix

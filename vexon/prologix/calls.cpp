@@ -6,25 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "../router/user_files.h"
+#include "../router/file_transfers.h"
 #include "transfers.h"
 
 namespace vexon::prologix {
 
 namespace {
 
-// ibrdf and ibwrtf move at most this much; a talker that never ends is cut
-// off there as a timeout.
-constexpr int kFileLimit = 16 << 20;
-
 bool BadBuffer(const void* buf, int count) { return (!buf && count) || count < 0; }
 
 // The handle, its board held for the call.
 struct Held {
-  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock) {}
+  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock), occupied(b, ud) {}
   Handle& h;
   Board& b;
   std::lock_guard<std::mutex> lock;
+  Occupied occupied;
   int cfg(int option) { return ConfigOf(h)[option]; }
   int base() const { return BaseOf(h); }
 };
@@ -58,38 +55,20 @@ int ibwrtfA(int ud, const char* fileName) {
   Held c(ud);
   if (!fileName) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  std::string data;
-  if (!ReadWholeFile(fileName, kFileLimit, data)) return Fail(c.base(), EFSO);
-  return Write(c, data.data(), static_cast<int>(data.size()));
+  return WriteFromFile(fileName, c.base(), [&c](const void* buf, int count) { return Write(c, buf, count); });
 }
 
 int ibrdfA(int ud, const char* fileName) {
   Held c(ud);
   if (!fileName) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
-  OutputFile f(fileName);
-  if (!f.isOpen()) return Fail(c.base(), EFSO);
-  std::vector<char> chunk(65536);
-  int total = 0, sta = 0;
-  for (;;) {
-    if (total >= kFileLimit) {
-      sta = Fail(TIMO, EABO, total);
-      break;
-    }
-    sta = Read(c, chunk.data(), std::min(static_cast<int>(chunk.size()), kFileLimit - total));
-    int n = (sta & ERR) ? 0 : LastCount();
-    if (n > 0 && !f.write(chunk.data(), static_cast<size_t>(n))) {
-      sta = Fail(0, EFSO, total);
-      break;
-    }
-    total += n;
-    if (sta & (ERR | END)) {
-      sta = Finish(sta, LastError(), total);
-      break;
-    }
-  }
-  if (!f.close() && !(sta & ERR)) sta = Fail(0, EFSO, total);
-  return sta;
+  // A failed read may leave the system error code in ibcntl: no bytes came.
+  return ReadIntoFile(fileName, c.base(), c.cfg(IbcEOSrd) != 0, c.cfg(IbcEOSchar),
+                      [&c](void* buf, int count, int& got) {
+                        int sta = Read(c, buf, count);
+                        got = (sta & ERR) ? 0 : LastCount();
+                        return sta;
+                      });
 }
 
 int ibrsp(int ud, char* spr) {
@@ -130,10 +109,7 @@ int ibsic(int ud) {
 
 int ibwait(int ud, int mask) {
   Held c(ud);
-  const int conditions = c.h.isBoard
-                             ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS | LACS | DTAS | DCAS)
-                             : (TIMO | END | RQS | CMPL);
-  if (mask & ~conditions) return Fail(c.base(), EARG);
+  if (mask & ~WaitConditions(c.h.isBoard)) return Fail(c.base(), EARG);
   const int now = c.base() | CMPL;
   if (mask == 0 || (mask & now)) return Finish(now, 0, LastCount());
   if (c.h.isBoard && (mask & SRQI)) {
@@ -145,9 +121,11 @@ int ibwait(int ud, int mask) {
   return Finish(now | TIMO, 0, LastCount());
 }
 
+// Never waits for the board: the call it ends holds it.
 int ibstop(int ud) {
-  Held c(ud);
-  return Finish(c.base() | CMPL, 0, 0);
+  Handle& h = HandleAt(ud);
+  StopCall(BoardAt(h.board), ud, h.isBoard);
+  return Finish(BaseOf(h) | CMPL, 0, 0);
 }
 
 int ibrpp(int ud, char* ppr) {

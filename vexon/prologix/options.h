@@ -1,8 +1,6 @@
 // The handle settings (ibask, ibconfig, ibeos), kept by the back end: the
 // adapter hears of them only when a transfer needs them.
 #pragma once
-#include <map>
-
 namespace vexon::prologix {
 
 int AskOption(int ud, int option, int* value);

@@ -237,6 +237,8 @@ Outcome Adapter::FreshRead(const ReadRequest& r, std::string& got, bool& ended) 
     if (markLast) {
       got.pop_back();
       ended = true;
+    } else if (Stopped()) {
+      unsettled_ = true;  // the adapter may still be reading
     } else if (!eosLast && r.timeoutMs >= 0 && Elapsed(start) >= r.timeoutMs) {
       // The handle's time is up; the adapter may still be reading.
       if (Elapsed(lastByte) < tmo + kSlackMs) unsettled_ = true;

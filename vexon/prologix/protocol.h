@@ -60,6 +60,12 @@ class Adapter {
   // device left first, then a fresh "++read".
   Outcome Read(uint8_t* buf, const ReadRequest& r, ReadResult& result);
 
+  // ibstop from another thread: ends the wait of the step in progress and
+  // of every later one until ClearStop().
+  void Stop() { transport_.Stop(); }
+  void ClearStop() { transport_.ClearStop(); }
+  bool Stopped() const { return transport_.Stopped(); }
+
   // The "++read_tmo_ms" value used for a handle's timeout.
   int ReadTimeoutFor(int timeoutMs) const;
 

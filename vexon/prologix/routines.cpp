@@ -13,32 +13,20 @@ namespace vexon::prologix {
 
 namespace {
 
-// At most this many entries of an address list are looked at.
-constexpr int kListLimit = 1024;
 // Addresses one "++trg" line may name.
 constexpr int kTriggerBatch = 15;
 
-template <class F>
-void ForList(const uint16_t* list, F f) {
-  for (int i = 0; i < kListLimit && list[i] != NOADDR; ++i) f(i, list[i]);
-}
-
 struct HeldBoard {
-  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock) {}
+  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock), occupied(b, -1) {}
   Board& b;
   std::lock_guard<std::mutex> lock;
+  Occupied occupied;
   int timeoutMs() { return TimeoutMs(b.config[IbcTMO]); }
   bool ar488() const { return b.adapter->ar488(); }
 };
 
 void Done(int cnt = 0) { Finish(kBoardBase | CMPL, 0, cnt); }
 void Refuse(int err) { Fail(kBoardBase, err); }
-
-bool AnyInvalid(const uint16_t* list) {
-  bool bad = false;
-  ForList(list, [&](int, uint16_t a) { bad |= !ValidAddress(a); });
-  return bad;
-}
 
 bool BufferOk(const void* buf, int count) { return (buf || !count) && count >= 0; }
 bool EotOk(int eotMode) { return eotMode >= NULLend && eotMode <= DABend; }

@@ -45,7 +45,7 @@ int ReadFrom(Board& b, int base, int pad, int sad, void* buf, int count, bool st
   ReadRequest r{count, stopAtEos, eosChar, timeoutMs};
   ReadResult got;
   if (!StepOk(b, b.adapter->Read(static_cast<uint8_t*>(buf), r, got), base)) return LastStatus();
-  if (got.count == 0 && !got.end) return Fail(base | TIMO, EABO);
+  if (got.count == 0 && !got.end) return Fail(base | (b.adapter->Stopped() ? 0 : TIMO), EABO);
   return Finish(base | CMPL | (got.end ? END : 0), 0, got.count);
 }
 
@@ -78,6 +78,7 @@ int WaitForSrq(Board& b, int base, int timeoutMs) {
   for (;;) {
     int v = SrqLine(b, base);
     if (v != 0) return v;
+    if (b.adapter->Stopped()) return Fail(base, EABO), -1;
     if (std::chrono::steady_clock::now() >= deadline) return 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(kSrqPollMs));
   }

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace vexon::prologix {
@@ -45,6 +47,29 @@ int MillisecondsLeft(Clock::time_point deadline) {
 bool Transport::Open(const BoardSettings& s) {
   Close();
   return s.host.empty() ? OpenSerial(s) : OpenTcp(s);
+}
+
+Transport::Transport() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+Transport::~Transport() {
+  Close();
+  if (wake_ >= 0) ::close(wake_);
+}
+
+void Transport::Stop() {
+  stop_.store(true, std::memory_order_release);
+  uint64_t one = 1;
+  if (wake_ >= 0 && ::write(wake_, &one, sizeof one) < 0) {
+    // Already readable: the waiting Receive wakes all the same.
+  }
+}
+
+void Transport::ClearStop() {
+  stop_.store(false, std::memory_order_release);
+  uint64_t n;
+  if (wake_ >= 0 && ::read(wake_, &n, sizeof n) < 0) {
+    // Nothing was pending.
+  }
 }
 
 void Transport::Close() {
@@ -174,19 +199,21 @@ long Transport::Receive(char* buf, size_t max, int timeoutMs) {
   if (fd_ < 0) return errno = ENOTCONN, -1;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
+    if (Stopped()) return 0;
     ssize_t n = ::read(fd_, buf, max);
     if (n > 0) return n;
     // A closed socket reads 0 bytes; a serial port whose far end is gone
     // reads 0 or fails with EIO.
     if (n == 0) return errno = HangUpError(), -1;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
-    pollfd p{fd_, POLLIN | POLLRDHUP, 0};
+    pollfd p[2] = {{fd_, POLLIN | POLLRDHUP, 0}, {wake_, POLLIN, 0}};
     int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
-    int rc = ::poll(&p, 1, wait);
+    int rc = ::poll(p, wake_ >= 0 ? 2 : 1, wait);
     if (rc == 0) return 0;
     if (rc < 0 && errno != EINTR) return -1;
-    if (rc > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
+    if (rc > 0 && !(p[0].revents & POLLIN) && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP)))
       return errno = HangUpError(), -1;
+    if (rc > 0 && (p[1].revents & POLLIN) && !Stopped()) ClearStop();  // a stale wake-up
   }
 }
 

@@ -2,6 +2,7 @@
 // GPIB-USB, AR488) or a TCP connection (Prologix GPIB-ETHERNET). Every wait
 // is bounded by the caller's time limit; nothing here raises a signal.
 #pragma once
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <string>
@@ -12,10 +13,10 @@ namespace vexon::prologix {
 
 class Transport {
  public:
-  Transport() = default;
+  Transport();
   Transport(const Transport&) = delete;
   Transport& operator=(const Transport&) = delete;
-  ~Transport() { Close(); }
+  ~Transport();
 
   // Opens the port or connects to the host of the settings. False with errno set.
   bool Open(const BoardSettings& s);
@@ -34,6 +35,12 @@ class Transport {
   // stays quiet for quietMs, at most limitMs in all. False when it failed.
   bool Drain(int quietMs, int limitMs);
 
+  // Ends the Receive in progress, from any thread, and makes every later one
+  // return 0 at once until ClearStop(): ibstop on a call that waits.
+  void Stop();
+  void ClearStop();
+  bool Stopped() const { return stop_.load(std::memory_order_acquire); }
+
  private:
   bool OpenSerial(const BoardSettings& s);
   bool OpenTcp(const BoardSettings& s);
@@ -44,6 +51,8 @@ class Transport {
 
   int fd_ = -1;
   bool serial_ = false;
+  std::atomic<bool> stop_{false};
+  int wake_ = -1;  // an eventfd that Stop() makes readable
 };
 
 }  // namespace vexon::prologix

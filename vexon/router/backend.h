@@ -3,15 +3,32 @@
 // shared defaults, which fail with ERR and ECAP.
 #pragma once
 #include <cstdint>
+#include <string>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "bus_config.h"
 #include "call_list.h"
 
+namespace YAML {
+class Node;
+}
+
 namespace vexon {
+
+struct YamlFile;
 
 struct Backend {
   const char* name = nullptr;
+
+  // Its board entries in the bus file: reads and checks the back end's own
+  // keys of one into settings (index and backend are set) with the checks of
+  // router/bus_yaml.h, which throw. A back end without it cannot be named in
+  // a bus file.
+  void (*readBoard)(const YamlFile& file, const YAML::Node& entry, BoardSettings& settings) = nullptr;
+  // The board's settings in a few words, for vorel-bus. Default: none.
+  std::string (*describeBoard)(const BoardSettings& settings) = nullptr;
+  // Whether the bus file may place simulated instruments on its boards.
+  bool placesInstruments = false;
 
   // The first call for a board opens it. False after the failure is reported
   // (ERR, EDVR, ibcntl the system error code; a line on stderr); the router
@@ -44,5 +61,7 @@ Backend CompleteBackend(Backend b);
 
 // The back ends this build knows, by name; null for an unknown name.
 const Backend* FindBackend(const char* name);
+// Every back end of this build, in the order of its table; count set.
+const Backend* AllBackends(int& count);
 
 }  // namespace vexon

@@ -30,6 +30,7 @@ struct DefaultOf<void (*)(int, A...)> {
 };
 
 bool OpenAnyBoard(const BoardSettings&) { return true; }
+std::string NoSettings(const BoardSettings&) { return ""; }
 void CloseNothing(int) {}
 int NoBoardHandle(int, int) { return Fail(0, ECAP); }
 int NoDevice(int, int, int, int, int, int, int) { return Fail(0, ECAP); }
@@ -39,6 +40,7 @@ int Online(int, int) { return Finish(CMPL, 0, 0); }
 
 Backend CompleteBackend(Backend b) {
   if (!b.openBoard) b.openBoard = &OpenAnyBoard;
+  if (!b.describeBoard) b.describeBoard = &NoSettings;
   if (!b.closeBoard) b.closeBoard = &CloseNothing;
   if (!b.openBoardHandle) b.openBoardHandle = &NoBoardHandle;
   if (!b.openDevice) b.openDevice = &NoDevice;

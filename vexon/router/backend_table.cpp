@@ -36,7 +36,7 @@ constexpr int kBackendCount = sizeof kBackends / sizeof kBackends[0];
 
 }  // namespace
 
-const Backend* FindBackend(const char* name) {
+const Backend* AllBackends(int& count) {
   // Built on first use, after every back end's statics.
   static const auto table = [] {
     struct Completed {
@@ -45,8 +45,15 @@ const Backend* FindBackend(const char* name) {
     for (int i = 0; i < kBackendCount; ++i) t.ops[i] = CompleteBackend(kBackends[i].make());
     return t;
   }();
-  for (int i = 0; i < kBackendCount; ++i)
-    if (std::strcmp(kBackends[i].name, name) == 0) return &table.ops[i];
+  count = kBackendCount;
+  return table.ops;
+}
+
+const Backend* FindBackend(const char* name) {
+  int count = 0;
+  const Backend* all = AllBackends(count);
+  for (int i = 0; i < count; ++i)
+    if (std::strcmp(kBackends[i].name, name) == 0) return &all[i];
   return nullptr;
 }
 }  // namespace vexon

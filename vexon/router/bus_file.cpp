@@ -22,18 +22,6 @@ namespace vexon {
 
 namespace {
 
-// The keys each back end takes besides `backend`.
-struct BackendKeys {
-  const char* backend;
-  std::vector<const char*> keys;
-};
-const BackendKeys kBackendKeys[] = {
-    {"sim", {"backend", "pad", "system_controller"}},
-    {"linux-gpib", {"backend", "minor"}},
-    {"prologix", {"backend", "port", "host", "tcp_port", "baud"}},
-    {"ar488", {"backend", "port", "host", "tcp_port", "baud"}},
-};
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -71,9 +59,13 @@ Resource ParseResource(const YamlFile& file, const YAML::Node& node, Address& a)
   return Resource::Gpib;
 }
 
+// The back ends a bus file may name, as a message lists them.
 std::string BackendList() {
   std::string list;
-  for (const BackendKeys& b : kBackendKeys) list += list.empty() ? b.backend : std::string(", ") + b.backend;
+  int count = 0;
+  const Backend* all = AllBackends(count);
+  for (int i = 0; i < count; ++i)
+    if (all[i].readBoard) list += list.empty() ? all[i].name : std::string(", ") + all[i].name;
   return list;
 }
 
@@ -89,37 +81,16 @@ BoardSettings& BoardAt(BusConfig& bus, int index) {
 }
 
 void ReadBoard(const YamlFile& file, int index, const YAML::Node& node, BoardSettings& b) {
-  const std::string where = "gpib" + std::to_string(index);
-  file.CheckMap(node, where);
+  file.CheckMap(node, "gpib" + std::to_string(index));
   b.index = index;
-  if (YAML::Node backend = Child(node, "backend"); backend.IsDefined()) {
-    b.backend = file.String(backend, "backend");
-    if (!FindBackend(b.backend.c_str()) || b.backend == "null")
-      file.Fail(backend, "unknown back end '" + b.backend + "' (expected " + BackendList() + ")");
+  const Backend* backend = FindBackend(b.backend.c_str());
+  if (YAML::Node name = Child(node, "backend"); name.IsDefined()) {
+    b.backend = file.String(name, "backend");
+    backend = FindBackend(b.backend.c_str());
+    if (!backend || !backend->readBoard)
+      file.Fail(name, "unknown back end '" + b.backend + "' (expected " + BackendList() + ")");
   }
-  for (const BackendKeys& k : kBackendKeys)
-    if (b.backend == k.backend) file.CheckKeys(node, k.keys, where + ", a " + b.backend + " board");
-  for (const auto& kv : node) {
-    const std::string key = kv.first.Scalar();
-    const YAML::Node& v = kv.second;
-    if (key == "pad") b.pad = file.Int(v, key, 0, 30);
-    else if (key == "system_controller") b.systemController = file.Bool(v, key);
-    else if (key == "minor") b.minor = file.Int(v, key, 0, 15);
-    else if (key == "port") b.port = file.String(v, key);
-    else if (key == "host") b.host = file.String(v, key);
-    else if (key == "tcp_port") b.tcpPort = file.Int(v, key, 1, 65535);
-    else if (key == "baud") b.baud = file.Int(v, key, 50, 4000000);
-  }
-  if (b.backend == "prologix" || b.backend == "ar488") {
-    const bool port = !b.port.empty(), host = !b.host.empty();
-    if (port == host)
-      file.Fail(port ? KeyNode(node, "host") : node,
-                where + ": give either 'port' (a serial device) or 'host' (TCP)");
-    if (port && Child(node, "tcp_port").IsDefined())
-      file.Fail(KeyNode(node, "tcp_port"), where + ": 'tcp_port' goes with 'host'");
-    if (host && Child(node, "baud").IsDefined())
-      file.Fail(KeyNode(node, "baud"), where + ": 'baud' goes with 'port'");
-  }
+  backend->readBoard(file, node, b);
 }
 
 void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) {
@@ -182,7 +153,7 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
       file.Fail(bundled, "'bundled' is not supported yet");
     if (!Child(kv.second, "device").IsDefined()) file.Fail(kv.second, resource + ": 'device' missing");
     BoardSettings& board = BoardAt(bus, a.board);
-    if (board.backend != "sim")
+    if (const Backend* backend = FindBackend(board.backend.c_str()); !backend || !backend->placesInstruments)
       file.Fail(kv.first, resource + ": gpib" + std::to_string(a.board) + " is a " + board.backend +
                               " board; simulated instruments sit on sim boards");
     if (a.pad == board.pad && a.sad == 0)

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "bus_file.h"
 #include "status.h"
 

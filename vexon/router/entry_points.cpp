@@ -11,6 +11,14 @@
 
 #define VEXON_API extern "C" __attribute__((visibility("default")))
 
+// The router's lists and the three calls written out below are every call
+// of the header, each defined here against its declaration there.
+#define VEXON_COUNT(...) +1
+static_assert(0 VEXON_HANDLE_CALLS(VEXON_COUNT) VEXON_BOARD_ROUTINES(VEXON_COUNT) + 3 ==
+                  0 VEXON_FUNCTIONS(VEXON_COUNT),
+              "a call of vexon.h that the router does not define, or one it defines that vexon.h lacks");
+#undef VEXON_COUNT
+
 using namespace vexon;
 
 namespace {
@@ -23,6 +31,19 @@ int OpenHandle(const Backend* backend, Open open) {
   int sta = open(ud);
   SettleHandle(ud, backend, sta);
   return (sta & ERR) ? -1 : ud;
+}
+
+// Opens the handle of board `index`, which is `index` itself. A board handle
+// that is open already is opened afresh in its back end and stays open
+// whatever that answers.
+int OpenBoardHandle(const Backend* backend, int index) {
+  if (!ReserveBoardHandle(index)) {
+    if (BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
+    return (backend->openBoardHandle(index, index) & ERR) ? -1 : index;
+  }
+  int sta = backend->openBoardHandle(index, index);
+  SettleHandle(index, backend, sta);
+  return (sta & ERR) ? -1 : index;
 }
 
 // "gpibN" (any case) names board N.
@@ -40,7 +61,7 @@ int FindName(const char* name) {
   if (int index = 0; BoardName(n, index)) {
     const Backend* b = BackendOfBoard(index);
     if (!b) return -1;
-    return OpenHandle(b, [&](int ud) { return b->openBoardHandle(ud, index); });
+    return OpenBoardHandle(b, index);
   }
   if (const NamedDevice* d = bus->name(n)) {
     const Backend* b = BackendOfBoard(d->board);

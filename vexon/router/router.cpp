@@ -1,6 +1,7 @@
 // The router's tables: the loaded bus, the boards opened on it and the handle
-// table. Lookups on the path of every call are atomic loads; opening a board
-// or a handle and loading the bus hold the router's lock.
+// table. Lookups on the path of every call are atomic loads; reserving a
+// handle and loading the bus hold the router's lock, opening a board holds
+// that board's own, and no lock of the router is held while a back end works.
 #include "router.h"
 
 #include <memory>
@@ -30,6 +31,10 @@ std::unique_ptr<BusConfig>& BusOwner() {
   return owner;
 }
 bool reserved[kMaxHandles];  // under the router's lock
+
+// Held while a board's back end opens it (an adapter may take seconds), so
+// that other boards and handles never wait for it.
+std::mutex boardOpening[kMaxBoards];
 
 }  // namespace
 
@@ -63,7 +68,7 @@ const Backend* BoardBackend(int board) {
     Fail(0, board >= 0 && board <= 99 ? ENEB : EDVR);
     return nullptr;
   }
-  std::lock_guard l(RouterMutex());
+  std::lock_guard l(boardOpening[board]);
   if (const Backend* b = boardBackends[board].load(std::memory_order_acquire)) return b;
   const Backend* backend = FindBackend(settings->backend.c_str());
   if (!backend) {  // the loader lets no unknown name through
@@ -77,12 +82,19 @@ const Backend* BoardBackend(int board) {
 
 int ReserveHandle() {
   std::lock_guard l(RouterMutex());
-  for (int ud = 0; ud < kMaxHandles; ++ud)
+  for (int ud = kFirstDeviceHandle; ud < kMaxHandles; ++ud)
     if (!reserved[ud]) {
       reserved[ud] = true;
       return ud;
     }
   return -1;
+}
+
+bool ReserveBoardHandle(int board) {
+  std::lock_guard l(RouterMutex());
+  if (reserved[board]) return false;
+  reserved[board] = true;
+  return true;
 }
 
 void SettleHandle(int ud, const Backend* backend, int sta) {
@@ -97,11 +109,15 @@ void FreeHandle(int ud) {
 }
 
 void ResetRouter() {
-  std::lock_guard l(RouterMutex());
-  for (auto& h : handleBackends) h.store(nullptr, std::memory_order_release);
-  for (bool& r : reserved) r = false;
-  for (int board = 0; board < kMaxBoards; ++board)
+  {
+    std::lock_guard l(RouterMutex());
+    for (auto& h : handleBackends) h.store(nullptr, std::memory_order_release);
+    for (bool& r : reserved) r = false;
+  }
+  for (int board = 0; board < kMaxBoards; ++board) {
+    std::lock_guard l(boardOpening[board]);
     if (const Backend* b = boardBackends[board].exchange(nullptr)) b->closeBoard(board);
+  }
   ResetStatus();
 }
 

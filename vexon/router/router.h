@@ -9,7 +9,10 @@
 namespace vexon {
 
 // Handles run from 0 to kMaxHandles - 1; a value outside is not a handle at all.
+// The handle of board gpibN is N, as programs pass a board handle as the board
+// index of the 488.2 routines; devices take handles from kFirstDeviceHandle up.
 constexpr int kMaxHandles = 1024;
+constexpr int kFirstDeviceHandle = kMaxBoards;
 
 // The back end of each open handle; null for a free one.
 extern std::atomic<const Backend*> handleBackends[kMaxHandles];
@@ -44,8 +47,10 @@ const BusConfig* LoadedBus();
 // benchmarks, before the first call.
 void UseBus(const BusConfig& bus);
 
-// Reserves the lowest free handle; -1 when the table is full.
+// Reserves the lowest free device handle; -1 when the table is full.
 int ReserveHandle();
+// Reserves handle `board` for the board's handle; false when it is taken.
+bool ReserveBoardHandle(int board);
 // Hands a reserved handle to its back end when its open succeeded (ibsta
 // without ERR), or frees it.
 void SettleHandle(int ud, const Backend* backend, int sta);

@@ -9,7 +9,8 @@
 
 #include "calls.h"
 #include "described/instance.h"
-#include "../router/user_files.h"
+#include "../router/addresses.h"
+#include "../router/file_transfers.h"
 
 using namespace vorel::sim;
 
@@ -22,7 +23,7 @@ void placeHandle(int ud, bool isBoard, int board) {
   h.used = true;
   h.isBoard = isBoard;
   h.board = board;
-  h.config = defaultConfig(isBoard);
+  h.config = vexon::DefaultConfig(isBoard);
   if (isBoard) {
     h.config[IbcPAD] = b.boards[board].pad;
     h.config[IbcSC] = b.boards[board].sc ? 1 : 0;
@@ -140,10 +141,7 @@ bool commandRefused(int ud, const void* buf, int count, int& sta) {
 }
 
 // The status bits ibwait and ibnotify may name for this kind of handle.
-int conditions(const Handle& h) {
-  return h.isBoard ? (TIMO | END | SRQI | CMPL | LOK | REM | CIC | ATN | TACS | LACS | DTAS | DCAS)
-                   : (TIMO | END | RQS | CMPL);
-}
+int conditions(const Handle& h) { return vexon::WaitConditions(h.isBoard); }
 
 // The checks of a call on one device: a device handle (ECAP for a board), the
 // bus free for it, the board in charge, and a device at its address (else
@@ -158,7 +156,7 @@ Device* calledDevice(int ud, int& sta, int missing, int missingBits = 0) {
 
 int setOption(int ud, int option, int value) {
   Handle& h = handle(ud);
-  int prev = storeOption(h.config, option, value);
+  int prev = vexon::StoreOption(h.config, option, value);
   if (h.isBoard && option == IbcSRE) bus().boards[h.board].remoteEnable = value != 0;
   if (h.isBoard && option == IbcSC) bus().boards[h.board].sc = value != 0;
   return prev;
@@ -180,15 +178,9 @@ int openBoardHandle(int ud, int board) {
 
 int openDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
   Call call;
-  if (!validAddr(pad, sad) || tmo < 0 || tmo > 17 || eot < 0 || eot > 1 || eos < 0 || eos > 0x1FFF)
-    return fail(0, EARG);
+  if (int err = vexon::DeviceRefusal(pad, sad, tmo, eot, eos); err != vexon::kAllowed) return fail(0, err);
   placeHandle(ud, false, board);
-  auto& c = handle(ud).config;
-  c[IbcPAD] = pad;
-  c[IbcSAD] = sad;
-  c[IbcTMO] = tmo;
-  c[IbcEOT] = eot;
-  setOption(ud, IbcEOS, eos);
+  handle(ud).config = vexon::DeviceConfig(pad, sad, tmo, eot, eos);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
@@ -204,39 +196,31 @@ int ibonl(int ud, int v) {
     if (boardOf(ud).lockOwner == ud) boardOf(ud).lockOwner = -1;
     h.used = false;
   } else {
-    int pad = h.config[IbcPAD], sad = h.config[IbcSAD];
-    h.config = defaultConfig(h.isBoard);
-    h.config[IbcPAD] = pad;
-    h.config[IbcSAD] = sad;
+    vexon::ResetConfig(h.config, h.isBoard);
   }
   return finish(s | CMPL, 0, 0);
 }
 
 int ibask(int ud, int option, int* value) {
   HANDLE_CALL(ud);
-  const OptionInfo* o = optionInfo(option);
-  if (!value || !o) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
-  if (!(h.isBoard ? o->board : o->device)) return fail(baseStatus(ud), ECAP);
+  if (int err = vexon::AskRefusal(h.isBoard, option, value); err != vexon::kAllowed)
+    return fail(baseStatus(ud), err);
   put(value, option == IbcBNA ? h.board : h.config[option]);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 int ibconfig(int ud, int option, int value) {
   HANDLE_CALL(ud);
-  const OptionInfo* o = optionInfo(option);
-  if (!o) return fail(baseStatus(ud), EARG);
-  Handle& h = handle(ud);
-  if (!(h.isBoard ? o->board : o->device) || o->readOnly) return fail(baseStatus(ud), ECAP);
-  if (value < o->lo || value > o->hi || (option == IbcSAD && value != 0 && value < 0x60))
-    return fail(baseStatus(ud), EARG);
+  if (int err = vexon::ConfigRefusal(handle(ud).isBoard, option, value); err != vexon::kAllowed)
+    return fail(baseStatus(ud), err);
   int prev = setOption(ud, option, value);
   return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
 int ibeos(int ud, int v) {
   HANDLE_CALL(ud);
-  if (v < 0 || v > 0x1FFF) return fail(baseStatus(ud), EARG);
+  if (!vexon::ValidEos(v)) return fail(baseStatus(ud), EARG);
   int prev = setOption(ud, IbcEOS, v);
   return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
@@ -486,71 +470,25 @@ int iblck(int ud, int v, int, void*) {
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
-// The file name as the library opens it. A build for fuzzing keeps every file
-// the bus writes or reads among a few names in one scratch folder.
-static std::string filePath(const char* name) {
-#ifdef VOREL_SIM_FILE_ROOT
-  unsigned h = 0;
-  for (const char* p = name; *p; ++p) h = h * 31 + static_cast<unsigned char>(*p);
-  return std::string(VOREL_SIM_FILE_ROOT) + "/file" + std::to_string(h % 8);
-#else
-  return name;
-#endif
-}
-
-// ibrdf reads until END (or the EOS byte with EOSrd); a talker that never ends
-// is cut off at this size as a timeout. ibwrtf sends files up to this size; a
-// longer one (or one that never ends, as /dev/zero) fails with EFSO.
-#ifdef VOREL_SIM_FILE_ROOT
-// The fuzzing build copies files in nested loops; a smaller cap keeps each
-// input quick without changing what the code does.
-constexpr int kFileReadLimit = 1 << 20;
-#else
-constexpr int kFileReadLimit = 16 << 20;
-#endif
-
 int ibrdfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
   if (int sta = 0; readRefused(ud, nullptr, 0, sta)) return sta;
-  vexon::OutputFile f(filePath(fileName));
-  if (!f.isOpen()) return fail(baseStatus(ud), EFSO);
-  std::vector<uint8_t> chunk(65536);
-  int total = 0, sta = 0;
-  for (;;) {
-    int want = std::min<int>(static_cast<int>(chunk.size()), kFileReadLimit - total);
-    if (want == 0) {
-      sta = fail(baseStatus(ud) | TIMO, EABO, total);
-      break;
-    }
-    sta = deviceRead(ud, chunk.data(), want);
-    int n = vexon::LastCount();
-    if (n > 0 && !f.write(chunk.data(), static_cast<size_t>(n))) {
-      sta = fail(baseStatus(ud), EFSO, total);
-      break;
-    }
-    total += n;
-    if (sta & (ERR | END)) {
-      sta = finish(sta, vexon::LastError(), total);
-      break;
-    }
-    if (bus().cfg(ud, IbcEOSrd) && n > 0 && chunk[n - 1] == bus().cfg(ud, IbcEOSchar)) {
-      sta = finish(sta | END, 0, total);
-      break;
-    }
-  }
-  if (!f.close() && !(sta & ERR)) sta = fail(baseStatus(ud), EFSO, total);
-  return sta;
+  return vexon::ReadIntoFile(fileName, baseStatus(ud), bus().cfg(ud, IbcEOSrd) != 0, bus().cfg(ud, IbcEOSchar),
+                             [ud](void* buf, int count, int& got) {
+                               int sta = deviceRead(ud, buf, count);
+                               got = vexon::LastCount();
+                               return sta;
+                             });
 }
 
 int ibwrtfA(int ud, const char* fileName) {
   HANDLE_CALL(ud);
   if (!fileName) return fail(baseStatus(ud), EARG);
-  std::string data;
-  if (!vexon::ReadWholeFile(filePath(fileName), kFileReadLimit, data)) return fail(baseStatus(ud), EFSO);
-  int count = static_cast<int>(data.size());
-  if (int sta = 0; writeRefused(ud, data.data(), count, sta)) return sta;
-  return deviceWrite(ud, data.data(), count);
+  return vexon::WriteFromFile(fileName, baseStatus(ud), [ud](const void* buf, int count) {
+    if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
+    return deviceWrite(ud, buf, count);
+  });
 }
 
 }  // namespace vorel::sim

@@ -1,12 +1,20 @@
 // The simulated bus as a back end of the router: it has every call.
 #include "calls.h"
 
+namespace vorel::sim {
+void ReadBoardEntry(const vexon::YamlFile& file, const YAML::Node& node, vexon::BoardSettings& b);
+std::string DescribeBoard(const vexon::BoardSettings& b);
+}  // namespace vorel::sim
+
 namespace vexon {
 
 Backend SimBackend() {
   namespace sim = vorel::sim;
   Backend b;
   b.name = "sim";
+  b.readBoard = &sim::ReadBoardEntry;
+  b.describeBoard = &sim::DescribeBoard;
+  b.placesInstruments = true;
   b.openBoard = &sim::openBoard;
   b.closeBoard = &sim::closeBoard;
   b.openBoardHandle = &sim::openBoardHandle;

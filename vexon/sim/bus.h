@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../../src/driver/gpib.h"
+#include <vexon.h>
 #include "../router/bus_config.h"
+#include "../router/handle_options.h"
+#include "../router/timeouts.h"
 #include "instrument.h"
 
 namespace vorel::sim {
@@ -51,7 +53,7 @@ struct Handle {
   bool used = false;
   bool isBoard = false;
   int board = 0;
-  std::map<int, int> config;  // option -> value
+  vexon::HandleConfig config;  // option -> value
   // Asynchronous transfer.
   Io io = Io::Idle;
   IoKind ioKind = IoKind::Read;
@@ -85,9 +87,9 @@ std::mutex& busMutex();
 
 // Bus time. A wait of kForever (timeout code TNONE) has no limit; kNoWait
 // does not wait at all and lets no time pass.
-constexpr int64_t kForever = INT64_MAX, kNoWait = -1;
+constexpr int64_t kForever = vexon::kNoTimeLimit, kNoWait = -1;
 // A timeout code (0 to 17) in nanoseconds.
-int64_t timeoutOf(int code);
+inline int64_t timeoutOf(int code) { return vexon::TimeoutNs(code); }
 // The timeout of a board's 488.2 routines: that of its first open board
 // handle, else 10 s.
 int64_t boardTimeout(int board);
@@ -114,18 +116,5 @@ bool waitFor(int board, const Device* device, int64_t wait, F holds) {
   return holds();
 }
 
-// Known options: the value range, and whether they apply to boards, devices,
-// and whether ibconfig may change them.
-struct OptionInfo {
-  int option, lo, hi;
-  bool board, device;
-  int boardDefault, deviceDefault;
-  bool readOnly;
-};
-const OptionInfo* optionInfo(int option);
-std::map<int, int> defaultConfig(bool board);
-// Sets an option in a handle's settings, keeping IbcEOS and its parts (EOS
-// byte, EOSrd, EOSwrt, EOScmp) in step; returns the previous value.
-int storeOption(std::map<int, int>& config, int option, int value);
 
 }  // namespace vorel::sim

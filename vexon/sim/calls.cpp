@@ -69,10 +69,6 @@ Device* deviceAt(int board, uint16_t a) {
   return bus().find(board, a & 0xFF, a >> 8);
 }
 
-bool validAddr(int pad, int sad) {
-  return pad >= 0 && pad <= 30 && (sad == 0 || (sad >= 0x60 && sad <= 0x7E));
-}
-
 void addressToListen(int board, Device& d) {
   Board& b = bus().boards[board];
   b.talker = kBoardTalks;
@@ -163,45 +159,45 @@ void runCommands(int board, const uint8_t* p, int count) {
   };
   for (int i = 0; i < count; ++i) {
     uint8_t c = p[i] & 0x7F;
-    if (c == 0x3F) {  // UNL
+    if (c == command::UNL) {
       b.listeners.clear();
       b.boardListens = false;
       lastPad = -1;
-    } else if (c == 0x5F) {  // UNT
+    } else if (c == command::UNT) {
       b.talker = kNoTalker;
       lastPad = -1;
-    } else if (c >= 0x20 && c < 0x3F) {  // MLA
-      lastPad = c - 0x20;
+    } else if (c >= command::LAD && c < command::UNL) {  // MLA
+      lastPad = c - command::LAD;
       lastWasTalk = false;
       if (lastPad == 0) b.boardListens = true;
       else if (Device* d = bs.find(board, lastPad, 0)) listener(d);
-    } else if (c >= 0x40 && c < 0x5F) {  // MTA
-      lastPad = c - 0x40;
+    } else if (c >= command::TAD && c < command::UNT) {  // MTA
+      lastPad = c - command::TAD;
       lastWasTalk = true;
       if (lastPad == 0) b.talker = kBoardTalks;
       else if (Device* d = bs.find(board, lastPad, 0)) b.talker = bs.indexOf(d);
       else b.talker = kAbsentTalker;
-    } else if (c >= 0x60 && c <= 0x7E && lastPad > 0) {  // secondary of the last address
+    } else if (c >= command::SAD && c <= 0x7E && lastPad > 0) {  // secondary of the last address
       if (Device* d = bs.find(board, lastPad, c)) {
         if (lastWasTalk) b.talker = bs.indexOf(d);
         else listener(d);
       }
-    } else if (c == 0x14) {  // DCL
+    } else if (c == command::DCL) {
       for (auto& d : bs.devices)
         if (d.board == board) d.model->deviceClear(d.state);
-    } else if (c == 0x04) {  // SDC
+    } else if (c == command::SDC) {
       for (int l : b.listeners) bs.devices[l].model->deviceClear(bs.devices[l].state);
-    } else if (c == 0x08) {  // GET
+    } else if (c == command::GET) {
       for (int l : b.listeners) bs.devices[l].model->trigger(bs.devices[l].state);
-    } else if (c == 0x01) {  // GTL
+    } else if (c == command::GTL) {
       for (int l : b.listeners) bs.devices[l].state.remote = false;
-    } else if (c == 0x11) {  // LLO
+    } else if (c == command::LLO) {
       for (auto& d : bs.devices)
         if (d.board == board) d.state.lockout = true;
-    } else if (c == 0x15) {  // PPU
+    } else if (c == command::PPU) {
       for (auto& d : bs.devices)
         if (d.board == board) d.ppe = 0;
-    } else if (c == 0x09 && b.talker >= 0) {  // TCT: the addressed talker takes control
+    } else if (c == command::TCT && b.talker >= 0) {  // the addressed talker takes control
       b.cic = false;
       b.dcas = b.dtas = true;
     }

@@ -6,10 +6,13 @@
 #include <mutex>
 
 #include "../router/backend.h"
+#include "../router/gpib_commands.h"
 #include "../router/status.h"
 #include "bus.h"
 
 namespace vorel::sim {
+
+namespace command = vexon::command;
 
 // The calls of the back-end interface (backend.cpp hands them to the router).
 // The router has checked the handle or the board index before any of them.
@@ -70,7 +73,6 @@ Device* deviceOf(int ud);
 // Whether any device sits on the board's bus.
 bool boardHasDevices(int board);
 Device* deviceAt(int board, uint16_t address);
-bool validAddr(int pad, int sad);
 
 // Addressing as a controller leaves it: the board talks to the device, or the
 // device talks to the board; unaddress() sends UNT and UNL.

@@ -8,27 +8,12 @@
 
 namespace vorel::sim {
 
-namespace {
-// Timeout codes TNONE to T1000s.
-constexpr int64_t kTimeouts[] = {
-    kForever,      10'000,          30'000,          100'000,         300'000,
-    1'000'000,     3'000'000,       10'000'000,      30'000'000,      100'000'000,
-    300'000'000,   1'000'000'000,   3'000'000'000,   10'000'000'000,  30'000'000'000,
-    100'000'000'000, 300'000'000'000, 1'000'000'000'000,
-};
-static_assert(std::size(kTimeouts) == 18, "one entry per timeout code, TNONE to T1000s");
-}  // namespace
-
-int64_t timeoutOf(int code) {
-  return code >= 0 && code < static_cast<int>(std::size(kTimeouts)) ? kTimeouts[code] : kTimeouts[13];
-}
-
 int64_t boardTimeout(int board) {
   Bus& b = bus();
   for (size_t ud = 0; ud < b.handles.size(); ++ud)
     if (b.handles[ud].used && b.handles[ud].isBoard && b.handles[ud].board == board)
       return timeoutOf(b.cfg(static_cast<int>(ud), IbcTMO));
-  return timeoutOf(13);
+  return timeoutOf(T10s);
 }
 
 void advanceTime(int64_t to) {

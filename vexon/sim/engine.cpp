@@ -88,7 +88,7 @@ void turn() {
       if (!(s & h.notifyMask)) s |= TIMO;
       bool completes = h.io == Io::Done && (h.notifyMask & CMPL);
       firings.push_back({ud, h.notifyCb, h.notifyRef, s, (s & ERR) ? h.ioErr : 0,
-                         h.io == Io::Done ? h.ioCnt : vexon::LastCount(), false});
+                         h.io == Io::Done ? h.ioCnt : vexon::ProcessCount(), false});
       h.notifyMask = 0;
       if (completes) h.io = Io::Idle;
     }

@@ -4,18 +4,13 @@
 #include <cstring>
 
 #include "calls.h"
+#include "../router/addresses.h"
 
 using namespace vorel::sim;
 
 namespace {
 
-// At most this many entries of an address list are looked at.
-constexpr int kListLimit = 1024;
-
-template <class F>
-void forList(const uint16_t* list, F f) {
-  for (int i = 0; i < kListLimit && list[i] != NOADDR; ++i) f(i, list[i]);
-}
+using vexon::ForList;
 
 int status(int board) { return bus().boardStatus(board); }
 
@@ -31,7 +26,7 @@ bool ready(int board, bool argsOk) {
 
 bool anyMissing(int board, const uint16_t* list) {
   bool missing = false;
-  forList(list, [&](int, uint16_t a) { missing |= deviceAt(board, a) == nullptr; });
+  ForList(list, [&](int, uint16_t a) { missing |= deviceAt(board, a) == nullptr; });
   return missing;
 }
 
@@ -44,7 +39,7 @@ bool applyList(int board, const uint16_t* list, F f) {
     return true;
   }
   if (anyMissing(board, list)) return false;
-  forList(list, [&](int, uint16_t a) { f(*deviceAt(board, a)); });
+  ForList(list, [&](int, uint16_t a) { f(*deviceAt(board, a)); });
   return true;
 }
 
@@ -72,7 +67,7 @@ void listenersOf(int board, const uint16_t* list) {
   Board& b = bus().boards[board];
   unaddress(board);
   b.talker = kBoardTalks;
-  forList(list, [&](int, uint16_t a) { b.listeners.push_back(bus().indexOf(deviceAt(board, a))); });
+  ForList(list, [&](int, uint16_t a) { b.listeners.push_back(bus().indexOf(deviceAt(board, a))); });
 }
 
 bool eotOk(int eotMode) { return eotMode >= NULLend && eotMode <= DABend; }
@@ -96,8 +91,7 @@ void DevClear(int board, uint16_t address) {
   Call call;
   if (!ready(board, true)) return;
   if (address == NOADDR) {
-    const uint8_t dcl = 0x14;
-    runCommands(board, &dcl, 1);
+    runCommands(board, &command::DCL, 1);
     return done(board);
   }
   Device* d = deviceAt(board, address);
@@ -125,7 +119,7 @@ void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) 
     else overflow = true;
   };
   // A primary that answers is listed as is; otherwise its secondaries are probed.
-  forList(padList, [&](int, uint16_t a) {
+  ForList(padList, [&](int, uint16_t a) {
     int pad = a & 0xFF;
     if (pad > 30) return;
     if (bus().find(board, pad, 0)) return add(static_cast<uint16_t>(pad));
@@ -142,7 +136,7 @@ void AllSpoll(int board, const uint16_t* list, short* results) {
   if (!ready(board, list && results)) return;
   int n = 0;
   bool timedOut = false;
-  forList(list, [&](int i, uint16_t a) {
+  ForList(list, [&](int i, uint16_t a) {
     if (timedOut) return;
     Device* d = deviceAt(board, a);
     if (!d) return void(timedOut = true);
@@ -167,7 +161,7 @@ void FindRQS(int board, const uint16_t* list, short* result) {
   if (!ready(board, list && result)) return;
   int found = -1, idx = 0;
   bool timedOut = false;
-  forList(list, [&](int i, uint16_t a) {
+  ForList(list, [&](int i, uint16_t a) {
     if (found >= 0 || timedOut) return;
     idx = i;
     Device* d = deviceAt(board, a);
@@ -198,7 +192,7 @@ void SendList(int board, const uint16_t* list, const void* buf, int count, int e
   if (!ready(board, list && bufferOk(buf, count) && eotOk(eotMode))) return;
   if (list[0] == NOADDR || anyMissing(board, list)) return void(fail(status(board), ENOL));
   listenersOf(board, list);
-  forList(list, [&](int, uint16_t a) {
+  ForList(list, [&](int, uint16_t a) {
     sendTo(*deviceAt(board, a), static_cast<const uint8_t*>(buf), count, eotMode);
   });
   done(board, count + (eotMode == NLend ? 1 : 0));
@@ -273,10 +267,9 @@ void TriggerList(int board, const uint16_t* list) {
   if (anyMissing(board, list)) return void(fail(status(board), ENOL));
   if (list[0] == NOADDR) {
     // GET to the listeners that are addressed already.
-    const uint8_t get = 0x08;
-    runCommands(board, &get, 1);
+    runCommands(board, &command::GET, 1);
   }
-  forList(list, [&](int, uint16_t a) { deviceAt(board, a)->model->trigger(deviceAt(board, a)->state); });
+  ForList(list, [&](int, uint16_t a) { deviceAt(board, a)->model->trigger(deviceAt(board, a)->state); });
   done(board);
 }
 
@@ -309,8 +302,7 @@ void EnableLocal(int board, const uint16_t* list) {
 void SendLLO(int board) {
   Call call;
   if (!ready(board, true)) return;
-  const uint8_t llo = 0x11;
-  runCommands(board, &llo, 1);
+  runCommands(board, &command::LLO, 1);
   done(board);
 }
 
@@ -349,7 +341,7 @@ void TestSys(int board, const uint16_t* list, short* results) {
   if (anyMissing(board, list)) return void(fail(status(board), ENOL));
   int failures = 0;
   const char q[] = "*TST?\n";
-  forList(list, [&](int i, uint16_t a) {
+  ForList(list, [&](int i, uint16_t a) {
     Device* d = deviceAt(board, a);
     d->model->listen(d->state, reinterpret_cast<const uint8_t*>(q), 6, true);
     uint8_t buf[32] = {};
@@ -370,8 +362,7 @@ void ResetSys(int board, const uint16_t* list) {
   Board& b = bus().boards[board];
   b.remoteEnable = true;
   unaddress(board);
-  const uint8_t dcl = 0x14;
-  runCommands(board, &dcl, 1);
+  runCommands(board, &command::DCL, 1);
   const char r[] = "*RST\n";
   applyList(board, list, [&](Device& d) { d.model->listen(d.state, reinterpret_cast<const uint8_t*>(r), 5, true); });
   done(board);
@@ -391,7 +382,7 @@ void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
   if (!ready(board, dataLine >= 1 && dataLine <= 8 && (lineSense == 0 || lineSense == 1))) return;
   Device* d = deviceAt(board, address);
   if (!d) return void(fail(status(board), ENOL));
-  d->ppe = 0x60 | (lineSense << 3) | (dataLine - 1);
+  d->ppe = command::PPE | (lineSense << 3) | (dataLine - 1);
   done(board);
 }
 
@@ -410,8 +401,7 @@ void PassControl(int board, uint16_t address) {
   Device* d = deviceAt(board, address);
   if (!d) return void(fail(status(board), ENOL));
   addressToTalk(board, *d);
-  const uint8_t tct = 0x09;
-  runCommands(board, &tct, 1);
+  runCommands(board, &command::TCT, 1);
   done(board);
 }
 

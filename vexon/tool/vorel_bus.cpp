@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../router/backend.h"
 #include "../router/bus_loader.h"
 
 namespace {
@@ -24,13 +25,10 @@ std::string Resource(int board, int pad, int sad) {
   return r + "::INSTR";
 }
 
+// The board's settings as its back end describes them.
 std::string Settings(const vexon::BoardSettings& b) {
-  if (b.backend == "sim")
-    return "pad " + std::to_string(b.pad) + (b.systemController ? ", system controller" : "");
-  if (b.backend == "linux-gpib") return "minor " + std::to_string(b.minor < 0 ? b.index : b.minor);
-  if (!b.port.empty()) return "port " + b.port + ", baud " + std::to_string(b.baud);
-  if (!b.host.empty()) return "host " + b.host + ", tcp_port " + std::to_string(b.tcpPort);
-  return "";
+  const vexon::Backend* backend = vexon::FindBackend(b.backend.c_str());
+  return backend ? backend->describeBoard(b) : "";
 }
 
 void Describe(const vexon::BusConfig& bus) {
