@@ -73,10 +73,10 @@ std::string Outcome(const std::string& what, const void* data = nullptr, int n =
   return s;
 }
 
-// A block of every byte value a text carries, but the end of messages and ";".
+// A block of every byte value but the end of messages and ";".
 std::string Block() {
   std::string block = "#3";
-  for (int c = 0; c < 0x80; ++c)
+  for (int c = 0; c < 0x100; ++c)
     if (c != '\n' && c != ';') block += static_cast<char>(c);
   return block + "\n";
 }

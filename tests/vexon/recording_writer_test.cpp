@@ -20,10 +20,10 @@ TEST(RecordingWriter, QuotedText) {
       {std::string("a\0b\n\r\t\x7f", 7), true, "\"a\\0b\\n\\r\\t\\x7F\""},
       {"#13\x01\x02\x03", true, "\"#13\\x01\\x02\\x03\""},
       // What pyvisa-sim would alter when loading plain text goes in BYTES(...).
-      {"\xB5m", true, "\"BYTES(\\xB5m)\""},
-      {" 1.25", true, "\"BYTES( 1.25)\""},
-      {"C:\\new", true, "\"BYTES(C:\\\\new)\""},
-      {"null_response", true, "\"BYTES(null_response)\""},
+      {"\xB5m", true, "\"BYTES(B56D)\""},
+      {" 1.25", true, "\"BYTES(20312E3235)\""},
+      {"C:\\new", true, "\"BYTES(433A5C6E6577)\""},
+      {"null_response", true, "\"BYTES(6E756C6C5F726573706F6E7365)\""},
       // Ends of messages and comments stay text.
       {"\xB5m", false, "\"\\xB5m\""},
       {"", true, "\"\""},
@@ -41,9 +41,9 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   vexon::BoardSettings board;
   board.index = 2, board.backend = "prologix", board.host = "10.0.0.5";
   vexon::DeviceLog meter = Device(7), other = Device(9, 0x62);
-  // Every byte a text can carry, as a command and an answer.
+  // Every byte value, as a command and an answer.
   std::string block = "#3";
-  for (int c = 1; c < 0x80; ++c)
+  for (int c = 1; c < 0x100; ++c)
     if (c != '\n' && c != ';') block += static_cast<char>(c);
   block += '\0';
   vexon::LogWrite(meter, "*IDN?\n", true);

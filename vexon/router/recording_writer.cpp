@@ -1,8 +1,7 @@
 // The text of a recording. Every string is double-quoted with escapes, so
 // control bytes come back as they were; bytes that text cannot carry through
 // pyvisa-sim's loading (beyond ASCII, spaces at the ends, a backslash before
-// n or r, a directive's name) go in BYTES(...), which pyvisa-sim reads as
-// one byte per character.
+// n or r, a directive's name) go in BYTES(...) as hex digits, two a byte.
 #include "recording_writer.h"
 
 #include <cctype>
@@ -131,10 +130,16 @@ void WriteDevice(std::string& out, const std::string& name, const DeviceLog& log
 }  // namespace
 
 std::string QuotedText(const std::string& text, bool bytes) {
-  const bool wrap = bytes && NeedsBytes(text);
-  std::string out = wrap ? "\"BYTES(" : "\"";
+  std::string out = "\"";
+  if (bytes && NeedsBytes(text)) {
+    // BYTES(hex): two hex digits a byte, which loading never alters.
+    out += "BYTES(";
+    char hex[3];
+    for (unsigned char c : text) std::snprintf(hex, sizeof hex, "%02X", c), out += hex;
+    return out + ")\"";
+  }
   for (unsigned char c : text) Escape(out, c);
-  return out + (wrap ? ")\"" : "\"");
+  return out + "\"";
 }
 
 std::string DescribeBoard(const BoardSettings& b) {
