@@ -15,8 +15,11 @@ constexpr int kSymbolNotFound = 127;
 
 int lastErrorCode = 0;
 
+// A driver stays mapped after it is freed: its thread-local status words
+// would otherwise leave dangling entries in every thread's TLS table, and a
+// library loaded again (after the banner asked it what it is) gets them back.
 void* Load(const char* file) {
-  void* library = dlopen(file, RTLD_NOW);
+  void* library = dlopen(file, RTLD_NOW | RTLD_NODELETE);
   if (library == nullptr) lastErrorCode = kLoadFailed;
   return library;
 }
