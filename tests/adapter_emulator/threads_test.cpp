@@ -20,21 +20,25 @@
 
 namespace {
 
-// Boards: the simulated bus itself, and the emulated adapter (whose bus is the
-// default one as well) over TCP and, for the read that ibstop ends, over its
-// pseudo-terminal.
+// Boards: the simulated bus itself, an emulated adapter (whose bus is the
+// default one as well) over TCP and, for the read that ibstop ends, another
+// over its pseudo-terminal.
 constexpr int kSim = 0, kAdapter = 2, kStopped = 3;
 constexpr int kRounds = 60;
 constexpr int kNobody = 20;  // an address without a device
 
-EmulatorProcess adapter;
+// Two adapters, as on a bench: one serves the workers, the other only the
+// read that ibstop ends (an adapter serves one read at a time, so a read
+// waiting on the first would hold up every worker behind it).
+EmulatorProcess adapter, stoppedAdapter;
 
 class ThreadBus : public ::testing::Environment {
  public:
   void SetUp() override {
-    char dir[] = "/tmp/threads_test.XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
+    char dir[] = "/tmp/threads_test.XXXXXX", stoppedDir[] = "/tmp/threads_test.XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir) && mkdtemp(stoppedDir));
     ASSERT_TRUE(adapter.Start(dir, {}));
+    ASSERT_TRUE(stoppedAdapter.Start(stoppedDir, {}));
     vexon::BusConfig bus = vexon::DefaultBus();
     vexon::BoardSettings tcp, pty;
     tcp.index = kAdapter;
@@ -43,11 +47,14 @@ class ThreadBus : public ::testing::Environment {
     tcp.tcpPort = adapter.port;
     pty.index = kStopped;
     pty.backend = "prologix";
-    pty.port = adapter.ptyLink;
+    pty.port = stoppedAdapter.ptyLink;
     bus.boards = {bus.boards[0], tcp, pty};
     vexon::UseBus(bus);
   }
-  void TearDown() override { adapter.Stop(); }
+  void TearDown() override {
+    adapter.Stop();
+    stoppedAdapter.Stop();
+  }
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new ThreadBus);
 
@@ -115,8 +122,7 @@ TEST(Threads, WorkersOpenersAndStopsKeepToTheirOwnHandles) {
   });
 
   // A read from an address without a device waits out its 10 s; ibstop from
-  // another thread ends it with EABO. Its adapter serves nobody else, so the
-  // read is surely waiting when the stop comes.
+  // another thread ends it with EABO.
   const int victim = ibdev(kStopped, kNobody, 0, 13 /* T10s */, 1, 0);
   ASSERT_GE(victim, vexon::kFirstDeviceHandle);
   std::atomic<bool> reading{false};
