@@ -185,9 +185,11 @@ TEST(DescribedMessages, LoadedAsPyvisaSimLoads) {
        "properties: {v: {default: 1, setter: {q: 'V {:d}', e: NO}, specs: {max: 5}},"
        " w: {default: 1, setter: {q: 'W {:d}'}, specs: {max: 5}}}",
        {{"V 9", "NO\n"}, {"*ESR?;ERR?", "0;none\n"}, {"W 9", ""}, {"*ESR?;ERR?", "32;cmd\n"}}},
-      // BYTES(...) in dialogues; a malformed one stays as written.
-      {"dialogues: [{q: 'BYTES(41 42)', r: 'xBYTES(4c)y'}, {q: B, r: 'BYTES(4)BYTES()'}]",
-       {{"AB", "xLy\n"}, {"B", "BYTES(4)BYTES()\n"}}},
+      // BYTES(...) in dialogues, of hex digits or of characters that stand for
+      // bytes ("\xNN"); a malformed one stays as written.
+      {"dialogues: [{q: 'BYTES(41 42)', r: 'xBYTES(4c)y'}, {q: B, r: 'BYTES(4)BYTES()'},"
+       " {q: \"BYTES(\\xaaU\\x02)\", r: \"BYTES(\\xff)\\u6e2c\"}]",
+       {{"AB", "xLy\n"}, {"B", "BYTES(4)BYTES()\n"}, {"\xaaU\x02", "\xff\xe6\xb8\xac\n"}}},
       // Channels chosen by selection (can_select false) and by their id in the message.
       {"error: ERROR\nproperties: {selected_channel: {default: 1, getter: {q: 'I?', r: '{}'}, setter: {q: 'I {}'}}}\n"
        "channels:\n  a: {ids: [1, 2], can_select: False, properties: {f: {default: 1.0, getter: {q: 'F?', r: '{:.3f}'},"

@@ -115,7 +115,7 @@ TEST(BusFile, EachMistakeNamesItsLineAndColumn) {
       {"devices:\n  a: {model: meter}\nresources:\n  GPIB0::1::INSTR: {device: b}\n",
        "bus.yaml:4:29: device 'b' is not defined"},
       {"resources:\n  GPIB0::1::INSTR: {}\n", "bus.yaml:2:20: GPIB0::1::INSTR: 'device' missing"},
-      {"resources:\n  GPIB0::1::INSTR: {device: a, bundled: true}\n", "bus.yaml:2:32: 'bundled' is not supported yet"},
+      {"resources:\n  GPIB0::1::INSTR: {device: a, bundled: true}\n", "bus.yaml:2:29: device 'a' is not defined"},
       {"resources:\n  ASRL1::INSTR: {device: a}\n  TCPIP::10.0.0.1::INSTR: 5\n  USB::1::2::3::INSTR: x\n", ""},
       {"resources:\n  GPIB0::INTFC: {device: a}\n",
        "bus.yaml:2:3: 'GPIB0::INTFC' is not a resource (GPIBn::PAD[::SAD]::INSTR)"},

@@ -18,6 +18,7 @@
 
 #include "../sim/definition_reader.h"
 #include "backend.h"
+#include "bundled_files.h"
 #include "yaml_text.h"
 
 namespace vexon {
@@ -125,32 +126,78 @@ void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) 
   }
 }
 
-// The definition a resource names: from `devices`, or from another file.
-InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entry, const BusConfig& bus) {
+// A resource's `channel_ids`: ids by channel group, each group one that the
+// definition has.
+vorel::sim::ChannelIds ReadChannelIds(const YamlFile& file, const YAML::Node& given, const YAML::Node& definition,
+                                      const std::string& device) {
+  vorel::sim::ChannelIds ids;
+  file.CheckMap(given, "channel_ids");
+  if (Empty(given)) return ids;
+  const YAML::Node groups = Child(definition, "channels");
+  for (const auto& kv : given) {
+    const std::string group = kv.first.Scalar();
+    if (!Child(groups, group).IsDefined())
+      file.Fail(kv.first, "channel_ids: device '" + device + "' has no channel group '" + group + "'");
+    if (!kv.second.IsSequence()) file.Fail(kv.second, "channel_ids: the ids of '" + group + "' must be a list");
+    std::vector<std::string>& list = ids[group];
+    for (const auto& id : kv.second) list.push_back(file.String(id, "a channel id"));
+  }
+  return ids;
+}
+
+// The definition a resource names: from `devices`, from another file, or from
+// a file pyvisa-sim bundles. A resource with `channel_ids` reads its own copy.
+InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root, const YAML::Node& entry,
+                                    const BusConfig& bus) {
   YAML::Node device = Child(entry, "device");
   const std::string name = file.String(device, "device");
   YAML::Node filename = Child(entry, "filename");
+  YAML::Node bundled = Child(entry, "bundled");
+  YAML::Node channelIds = Child(entry, "channel_ids");
   if (!filename.IsDefined()) {
-    for (const InstrumentDefinition& d : bus.definitions)
-      if (d.name == name) return d;
+    // pyvisa-sim reads `bundled` only beside a file name.
+    if (bundled.IsDefined()) file.Bool(bundled, "bundled");
+    for (const InstrumentDefinition& d : bus.definitions) {
+      if (d.name != name) continue;
+      if (!channelIds.IsDefined()) return d;
+      const YAML::Node definition = Child(Child(root, "devices"), name);
+      InstrumentDefinition copy;
+      vorel::sim::ReadInstrumentDefinition(file, name, definition, copy,
+                                           ReadChannelIds(file, channelIds, definition, name));
+      copy.described.seed = bus.seed;
+      return copy;
+    }
     file.Fail(device, "device '" + name + "' is not defined");
   }
-  const std::string path = RelativeToFile(file, file.String(filename, "filename"));
-  std::string text, reason;
-  int error = 0;
-  if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
+  std::string path = file.String(filename, "filename");
+  std::string text;
+  if (bundled.IsDefined() && file.Bool(bundled, "bundled")) {
+    const char* builtIn = BundledFile(path);
+    if (!builtIn)
+      file.Fail(filename, "pyvisa-sim bundles no file '" + path + "' (it bundles " + BundledFileNames() +
+                              "); for a file of your own give its path in 'filename' without 'bundled'");
+    text = builtIn;
+    path = "pyvisa-sim's bundled " + path;
+  } else {
+    path = RelativeToFile(file, path);
+    std::string reason;
+    int error = 0;
+    if (!ReadTextFile(path, text, error, reason)) file.Fail(filename, path + ": cannot read: " + reason);
+  }
   const YamlFile other{path, text, {}};
-  const YAML::Node root = ParseYaml(other, text);
-  YAML::Node definition = Child(Child(root, "devices"), name);
+  const YAML::Node otherRoot = ParseYaml(other, text);
+  YAML::Node definition = Child(Child(otherRoot, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
+  vorel::sim::ChannelIds ids;
+  if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
   InstrumentDefinition d;
-  vorel::sim::ReadInstrumentDefinition(other, name, definition, d);
+  vorel::sim::ReadInstrumentDefinition(other, name, definition, d, ids);
   d.described.seed = bus.seed;
   return d;
 }
 
-void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig& bus,
-                   std::map<std::string, int>& uses) {
+void ReadResources(const YamlFile& file, const YAML::Node& root, BusConfig& bus, std::map<std::string, int>& uses) {
+  const YAML::Node resources = Child(root, "resources");
   file.CheckMap(resources, "resources");
   if (Empty(resources)) return;
   for (const auto& kv : resources) {
@@ -160,9 +207,7 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
     if (kind == Resource::OtherInterface) continue;
     if (kind == Resource::Invalid)
       file.Fail(kv.first, "'" + resource + "' is not a resource (GPIBn::PAD[::SAD]::INSTR)");
-    file.CheckKeys(kv.second, {"device", "filename", "bundled"}, resource);
-    if (YAML::Node bundled = KeyNode(kv.second, "bundled"); bundled.IsDefined())
-      file.Fail(bundled, "'bundled' is not supported yet");
+    file.CheckKeys(kv.second, {"device", "filename", "bundled", "channel_ids"}, resource);
     if (!Child(kv.second, "device").IsDefined()) file.Fail(kv.second, resource + ": 'device' missing");
     BoardSettings& board = BoardAt(bus, a.board);
     if (const Backend* backend = FindBackend(board.backend.c_str()); !backend || !backend->placesInstruments)
@@ -178,7 +223,7 @@ void ReadResources(const YamlFile& file, const YAML::Node& resources, BusConfig&
         file.Fail(kv.first, resource + ": pad " + std::to_string(a.pad) +
                                 " is used both with and without a secondary address");
     }
-    InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, kv.second, bus)};
+    InstrumentPlacement p{a.pad, a.sad, FindDefinition(file, root, kv.second, bus)};
     ++uses[Lower(p.definition.name)];
     board.instruments.push_back(p);
   }
@@ -316,7 +361,7 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
       bus.definitions.push_back(d);
     }
   std::map<std::string, int> uses;  // GPIB resources per definition, by lower-case name
-  ReadResources(file, Child(root, "resources"), bus, uses);
+  ReadResources(file, root, bus, uses);
   ReadNames(file, Child(root, "names"), bus);
   // A definition used by one GPIB resource also names it, unless a name of
   // `names` or a board's name takes that name.

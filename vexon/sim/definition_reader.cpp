@@ -48,6 +48,7 @@ const DescribedKey kDescribedKeys[] = {
 struct Reader {
   const vexon::YamlFile& file;
   std::string chId;  // replaces "{ch_id}" in messages
+  const ChannelIds& channelIds;
 
   [[noreturn]] void Fail(const YAML::Node& at, const std::string& what) const { file.Fail(at, what); }
 
@@ -122,7 +123,29 @@ struct Reader {
     return t;
   }
 
-  // BYTES(hex) replaced by the bytes it names; anything else stays as written.
+  // The bytes of text whose characters each stand for one byte (U+0000 to
+  // U+00FF, as YAML's "\xNN" writes them), when one of them is no printable
+  // ASCII character; nullopt otherwise.
+  static std::optional<std::string> CharacterBytes(const std::string& text) {
+    std::string out;
+    bool binary = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+      unsigned c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x80) {
+        // Two-byte UTF-8 of U+0080 to U+00FF only.
+        if ((c != 0xC2 && c != 0xC3) || i + 1 >= text.size() || (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80)
+          return std::nullopt;
+        c = ((c & 0x1F) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F);
+      }
+      binary = binary || c < 0x20 || c >= 0x7F;
+      out += static_cast<char>(c);
+    }
+    if (!binary) return std::nullopt;
+    return out;
+  }
+
+  // BYTES(hex) replaced by the bytes it names, and BYTES(...) of characters
+  // that stand for bytes by those bytes; anything else stays as written.
   static std::string Bytes(const std::string& t) {
     std::string out;
     size_t at = 0;
@@ -135,8 +158,11 @@ struct Reader {
       bool ok = !hex.empty() && hex.size() % 2 == 0;
       for (char c : hex) ok = ok && std::isxdigit(static_cast<unsigned char>(c));
       out += t.substr(at, open - at);
+      const std::optional<std::string> raw = ok ? std::nullopt : CharacterBytes(t.substr(open + 6, close - open - 6));
       if (ok)
         for (size_t i = 0; i < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+      else if (raw)
+        out += *raw;
       else
         out += t.substr(open, close + 1 - open);
       at = close + 1;
@@ -363,7 +389,8 @@ struct Reader {
   void ReadChannels(const YAML::Node& n, Definition& d) const {
     ExpectMap(n, "channels");
     for (const auto& group : n) {
-      const std::string where = "channel group '" + Text(group.first, "a channel group's name") + "'";
+      const std::string groupName = Text(group.first, "a channel group's name");
+      const std::string where = "channel group '" + groupName + "'";
       std::vector<std::string> ids;
       bool canSelect = false;
       YAML::Node dialogues, properties;
@@ -381,9 +408,12 @@ struct Reader {
                   (k == "dialogues" ? hasDialogues : hasProperties) = true;
                 }
               });
+      // The resource's ids for the group, when it gives some, replace the group's.
+      if (auto given = channelIds.find(groupName); given != channelIds.end() && !given->second.empty())
+        ids = given->second;
       if (ids.empty()) Fail(group.second, where + " needs its 'ids'");
       for (const std::string& id : ids) {
-        Reader channel{file, id};
+        Reader channel{file, id, channelIds};
         const Channel c{id, !canSelect};
         if (hasDialogues) channel.ReadDialogues(dialogues, d.dialogues, c);
         if (hasProperties) channel.ReadProperties(properties, d, c);
@@ -428,7 +458,7 @@ std::string ModelNames() {
 }
 
 void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& name, const YAML::Node& node,
-                              vexon::InstrumentDefinition& out) {
+                              vexon::InstrumentDefinition& out, const ChannelIds& channelIds) {
   const std::string where = "device " + name;
   out.name = name;
   out.file = file.path;
@@ -452,7 +482,7 @@ void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& na
   }
   try {
     Definition d;
-    Reader{file, ""}.ReadDescribed(node, d);
+    Reader{file, "", channelIds}.ReadDescribed(node, d);
     out.described = std::move(d);
   } catch (const YAML::Exception& e) {
     file.Fail(e.mark, e.msg);

@@ -2,17 +2,24 @@
 // alone (a built-in instrument) or pyvisa-sim's keys (a described one), read
 // as pyvisa-sim reads them.
 #pragma once
+#include <map>
 #include <string>
+#include <vector>
 
 #include "../router/bus_config.h"
 #include "../router/bus_yaml.h"
 
 namespace vorel::sim {
 
+// Channel ids by channel group, from a resource's `channel_ids`: they take
+// the place of the group's own `ids`.
+using ChannelIds = std::map<std::string, std::vector<std::string>>;
+
 // Reads the definition `node` named `name` from `file` into `out`. Throws
 // vexon::BusFileError with the place of the first fault.
 void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& name,
-                              const YAML::Node& node, vexon::InstrumentDefinition& out);
+                              const YAML::Node& node, vexon::InstrumentDefinition& out,
+                              const ChannelIds& channelIds = {});
 
 // The names of the built-in models, for messages.
 std::string ModelNames();
