@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../vexon/router/bus_file.h"
 #include "../vexon/sim/described/instance.h"
@@ -16,10 +17,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 // Puts each described instrument through its own queries and the status
-// model's, a read of nothing and the passing of time.
+// model's, a read of nothing and the passing of time: the definitions of
+// `devices` and those the resources place (a resource's channel ids, a file
+// it names, a bundled file).
 void Exercise(const vexon::BusConfig& bus) {
   namespace described = vorel::sim::described;
-  for (const vexon::InstrumentDefinition& d : bus.definitions) {
+  std::vector<const vexon::InstrumentDefinition*> all;
+  for (const vexon::InstrumentDefinition& d : bus.definitions) all.push_back(&d);
+  for (const vexon::BoardSettings& b : bus.boards)
+    for (const vexon::InstrumentPlacement& p : b.instruments) all.push_back(&p.definition);
+  for (const vexon::InstrumentDefinition* definition : all) {
+    const vexon::InstrumentDefinition& d = *definition;
     if (!d.model.empty()) continue;
     described::Instance in;
     in.definition = std::make_shared<const described::Definition>(d.described);
