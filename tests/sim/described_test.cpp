@@ -308,7 +308,7 @@ TEST(DescribedReader, FaultsNameTheirPlace) {
     const char* what;
   } rows[] = {
       {"channels: {g: {ids: [1], can_select: maybe}}", 1, 38, "can_select must be true or false"},
-      {"channels: {g: {can_select: true}}", 1, 15, "channel group 'g' needs its 'ids'"},
+      {"channels: {g: {can_select: true}}", 1, 15, "channel group 'g' needs its 'ids' (or a resource's channel_ids for it)"},
       {"channels: {g: {ids: [1], modes: []}}", 1, 26,
        "unknown key 'modes' in channel group 'g' (expected ids, can_select, dialogues, properties)"},
       {"foo: 1", 1, 1, "unknown key 'foo' in device psu (expected eom, error, dialogues, properties, channels, status)"},

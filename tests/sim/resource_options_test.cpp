@@ -27,6 +27,9 @@ devices:
       sel:
         ids: [1]
         properties: {f: {default: 1, getter: {q: 'F?', r: '{:d}'}, setter: {q: 'F {:d}'}}}
+  bare:
+    channels:
+      out: {can_select: true, dialogues: [{q: 'CH{ch_id}?', r: 'bare {ch_id}'}]}
   meter: {model: meter}
 resources:
 )";
@@ -73,7 +76,8 @@ TEST(ResourceOptions, ChannelIdsReplaceTheGroupsIds) {
   vexon::BusConfig bus;
   ASSERT_EQ(Load("  GPIB0::1::INSTR: {device: psu, channel_ids: {out: [5, A], sel: [3, 4]}}\n"
                  "  GPIB0::2::INSTR: {device: psu}\n"
-                 "  GPIB0::3::INSTR: {device: psu, channel_ids: {out: []}}\n",  // an empty list keeps the group's
+                 "  GPIB0::3::INSTR: {device: psu, channel_ids: {out: []}}\n"  // an empty list keeps the group's
+                 "  GPIB0::4::INSTR: {device: bare, channel_ids: {out: [9]}}\n",  // a group without ids of its own
                  bus),
             "");
   const Exchange exchanges[] = {
@@ -82,8 +86,9 @@ TEST(ResourceOptions, ChannelIdsReplaceTheGroupsIds) {
       {1, "I 4;F 7;F?;I 3;F?", "7;1\n"},
       {2, "CH1?;CH2?", "here 1;here 2\n"}, {2, "CH5?", "ERROR\n"}, {2, "F?", "1\n"},
       {3, "CH2?", "here 2\n"},
+      {4, "CH9?", "bare 9\n"},
   };
-  Instance in[] = {At(bus, 1), At(bus, 2), At(bus, 3)};
+  Instance in[] = {At(bus, 1), At(bus, 2), At(bus, 3), At(bus, 4)};
   for (const Exchange& e : exchanges) EXPECT_EQ(Query(in[e.pad - 1], e.write), e.read) << e.pad << " " << e.write;
 }
 
@@ -106,19 +111,21 @@ TEST(ResourceOptions, MistakesNameTheirPlace) {
     const char* message;
   } rows[] = {
       {"  GPIB0::1::INSTR: {device: psu, channel_ids: {chan: [1]}}\n",
-       "bus.yaml:17:48: channel_ids: device 'psu' has no channel group 'chan'"},
+       "bus.yaml:20:48: channel_ids: device 'psu' has no channel group 'chan'"},
       {"  GPIB0::1::INSTR: {device: meter, channel_ids: {out: [1]}}\n",
-       "bus.yaml:17:50: channel_ids: device 'meter' has no channel group 'out'"},
+       "bus.yaml:20:50: channel_ids: device 'meter' has no channel group 'out'"},
       {"  GPIB0::1::INSTR: {device: psu, channel_ids: {out: 1}}\n",
-       "bus.yaml:17:53: channel_ids: the ids of 'out' must be a list"},
-      {"  GPIB0::1::INSTR: {device: psu, channel_ids: [1]}\n", "bus.yaml:17:47: channel_ids: expected a mapping"},
+       "bus.yaml:20:53: channel_ids: the ids of 'out' must be a list"},
+      {"  GPIB0::1::INSTR: {device: psu, channel_ids: [1]}\n", "bus.yaml:20:47: channel_ids: expected a mapping"},
       {"  GPIB0::1::INSTR: {device: device 1, filename: other.yaml, bundled: true}\n",
-       "bus.yaml:17:49: pyvisa-sim bundles no file 'other.yaml' (it bundles default.yaml); for a file of your own "
+       "bus.yaml:20:49: pyvisa-sim bundles no file 'other.yaml' (it bundles default.yaml); for a file of your own "
        "give its path in 'filename' without 'bundled'"},
       {"  GPIB0::1::INSTR: {device: device 9, filename: default.yaml, bundled: true}\n",
-       "bus.yaml:17:29: device 'device 9' is not defined in pyvisa-sim's bundled default.yaml"},
-      {"  GPIB0::1::INSTR: {device: psu, bundled: maybe}\n", "bus.yaml:17:43: bundled: expected true or false"},
+       "bus.yaml:20:29: device 'device 9' is not defined in pyvisa-sim's bundled default.yaml"},
+      {"  GPIB0::1::INSTR: {device: psu, bundled: maybe}\n", "bus.yaml:20:43: bundled: expected true or false"},
       {"  GPIB0::1::INSTR: {device: psu, bundled: true}\n", ""},  // without a file name it has no say
+      {"  GPIB0::1::INSTR: {device: bare}\n",
+       "bus.yaml:17:12: channel group 'out' needs its 'ids' (or a resource's channel_ids for it)"},
   };
   for (const Row& r : rows) {
     vexon::BusConfig bus;

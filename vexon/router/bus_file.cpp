@@ -159,11 +159,14 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
     if (bundled.IsDefined()) file.Bool(bundled, "bundled");
     for (const InstrumentDefinition& d : bus.definitions) {
       if (d.name != name) continue;
-      if (!channelIds.IsDefined()) return d;
+      // Read once more for the resource's ids, or for the fault of a group
+      // whose ids the resource does not give.
+      if (!channelIds.IsDefined() && !d.described.channelsWithoutIds) return d;
       const YAML::Node definition = Child(Child(root, "devices"), name);
+      vorel::sim::ChannelIds ids;
+      if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
       InstrumentDefinition copy;
-      vorel::sim::ReadInstrumentDefinition(file, name, definition, copy,
-                                           ReadChannelIds(file, channelIds, definition, name));
+      vorel::sim::ReadInstrumentDefinition(file, name, definition, copy, ids);
       copy.described.seed = bus.seed;
       return copy;
     }
@@ -356,7 +359,7 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
   if (!Empty(devices))
     for (const auto& kv : devices) {
       InstrumentDefinition d;
-      vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d);
+      vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d, {}, true);
       d.described.seed = bus.seed;
       bus.definitions.push_back(d);
     }

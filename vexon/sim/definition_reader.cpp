@@ -49,6 +49,7 @@ struct Reader {
   const vexon::YamlFile& file;
   std::string chId;  // replaces "{ch_id}" in messages
   const ChannelIds& channelIds;
+  bool idsFromResources;
 
   [[noreturn]] void Fail(const YAML::Node& at, const std::string& what) const { file.Fail(at, what); }
 
@@ -411,9 +412,13 @@ struct Reader {
       // The resource's ids for the group, when it gives some, replace the group's.
       if (auto given = channelIds.find(groupName); given != channelIds.end() && !given->second.empty())
         ids = given->second;
-      if (ids.empty()) Fail(group.second, where + " needs its 'ids'");
+      if (ids.empty() && idsFromResources) {
+        d.channelsWithoutIds = true;
+        continue;
+      }
+      if (ids.empty()) Fail(group.second, where + " needs its 'ids' (or a resource's channel_ids for it)");
       for (const std::string& id : ids) {
-        Reader channel{file, id, channelIds};
+        Reader channel{file, id, channelIds, idsFromResources};
         const Channel c{id, !canSelect};
         if (hasDialogues) channel.ReadDialogues(dialogues, d.dialogues, c);
         if (hasProperties) channel.ReadProperties(properties, d, c);
@@ -458,7 +463,8 @@ std::string ModelNames() {
 }
 
 void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& name, const YAML::Node& node,
-                              vexon::InstrumentDefinition& out, const ChannelIds& channelIds) {
+                              vexon::InstrumentDefinition& out, const ChannelIds& channelIds,
+                              bool idsFromResources) {
   const std::string where = "device " + name;
   out.name = name;
   out.file = file.path;
@@ -482,7 +488,7 @@ void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& na
   }
   try {
     Definition d;
-    Reader{file, "", channelIds}.ReadDescribed(node, d);
+    Reader{file, "", channelIds, idsFromResources}.ReadDescribed(node, d);
     out.described = std::move(d);
   } catch (const YAML::Exception& e) {
     file.Fail(e.mark, e.msg);

@@ -15,11 +15,14 @@ namespace vorel::sim {
 // the place of the group's own `ids`.
 using ChannelIds = std::map<std::string, std::vector<std::string>>;
 
-// Reads the definition `node` named `name` from `file` into `out`. Throws
-// vexon::BusFileError with the place of the first fault.
+// Reads the definition `node` named `name` from `file` into `out`, with the
+// ids channelIds gives in place of the groups' own. With idsFromResources a
+// channel group without ids is no fault yet (each resource that places the
+// definition must give them); it has no channels and channelsWithoutIds is
+// set. Throws vexon::BusFileError with the place of the first fault.
 void ReadInstrumentDefinition(const vexon::YamlFile& file, const std::string& name,
                               const YAML::Node& node, vexon::InstrumentDefinition& out,
-                              const ChannelIds& channelIds = {});
+                              const ChannelIds& channelIds = {}, bool idsFromResources = false);
 
 // The names of the built-in models, for messages.
 std::string ModelNames();

@@ -100,6 +100,7 @@ struct Definition {
   std::vector<Property> properties;
   bool statusModel = true;  // `status`
   int selectedChannel = -1;  // the property `selected_channel`, when there is one
+  bool channelsWithoutIds = false;  // a channel group leaves its ids to the resources' `channel_ids`
   uint64_t seed = 0;         // of the RANDOM(...) numbers: the bus file's `seed`
   BuiltInHabits habits;
 };
