@@ -16,6 +16,7 @@
 
 #include "../../vexon/router/bus_loader.h"
 #include "../../vexon/router/driver_api.h"
+#include "../../vexon/router/recorder.h"
 #include "../../vexon/router/router.h"
 #include "../adapter_emulator/emulator_process.h"
 #include "child.h"
@@ -312,6 +313,46 @@ TEST(Recording, BoardTransfersOnlyWhenAddressedClearly) {
   EXPECT_NE(text.find("q: \"RDA?\""), std::string::npos) << text;
   EXPECT_EQ(text.find("BOARD?"), std::string::npos) << text;
   EXPECT_EQ(text.find("WRTA?"), std::string::npos) << text;
+}
+
+// An instrument a vxi11 board reaches by its link name has no GPIB address:
+// the recording places it at the lowest free one, where the replay's ibfind
+// finds it by its name.
+TEST(Recording, LinkNamesReplayAtAnAddressOfTheirOwn) {
+  const std::string file = scratch + "/link.yaml";
+  std::string errors;
+  InChild(
+      [&] {
+        vexon::BusConfig bus;
+        vexon::BoardSettings lan;
+        lan.index = 3, lan.backend = "vxi11", lan.host = "127.0.0.1", lan.record = file;
+        bus.boards = {lan};
+        vexon::NamedDevice scope{"scope", 3, 0, 0, T3s, 1, 0};
+        scope.link = "inst0";
+        bus.names = {scope};
+        vexon::UseBus(bus);
+        // As the entry points tell the recorder; the board is never reached.
+        vexon::recorder::BoardOpened(vexon::LoadedBus()->boards[0]);
+        vexon::recorder::LinkOpened(40, 3, "inst0", 1, 0);
+        vexon::recorder::DeviceWriteDone(40, "*IDN?\n", 6, CMPL);
+        vexon::recorder::DeviceReadDone(40, "SCOPE\n", 6, CMPL | END);
+        vexon::recorder::HandleClosed(40);
+        return true;
+      },
+      errors);
+  const std::string text = Read(file);
+  EXPECT_NE(text.find("  # reached on the bench by the link name \"inst0\"\n  scope:\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  GPIB3::1::INSTR: {device: scope}\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("#vorel   scope: {resource: GPIB3::1::INSTR, tmo: 12, eot: 1, eos: 0x0}\n"), std::string::npos);
+  const std::vector<std::string> replayed = InChildOn(Replay(file), [] {
+    Calls c;
+    const int scope = ibfind("scope");
+    c.Write(scope, "*IDN?\n");
+    c.Read(scope, 100);
+    return c.out;
+  }, errors);
+  ASSERT_EQ(replayed.size(), 2u) << errors;
+  EXPECT_EQ(replayed[1], "read: sta 8448 cnt 6 83 67 79 80 69 10");
 }
 
 TEST(Recording, WrittenAtExitWithHandlesOpen) {
