@@ -10,7 +10,8 @@
 // with EDVR and ibcntl 5 (EIO). Writes to any other address fail with ENOL;
 // a write of "BIG" reports 5000000000 bytes sent. The gpib.conf names are
 // "voltmeter" (board 0, pad 9) and "violet" (the interface of minor 0).
-// ibconfig and ibeos give the previous setting in iberr.
+// ibconfig and ibeos give the previous setting in iberr; ibask a device's pad
+// and the settings it was opened or configured with.
 // Built with FAKE_LIBGPIB_OLD it lacks TriggerList and ibwrtf; with
 // FAKE_LIBGPIB_NO_THREAD_STATUS it lacks ThreadIbcntl.
 #include <cstdarg>
@@ -175,6 +176,7 @@ FAKE_API int ibfind(const char* name) {
   if (std::strcmp(name, "voltmeter") == 0) {
     int ud = nextDevice++;
     devices[ud] = {0, 9, 0};
+    settings[ud] = {{3, 11}, {4, 1}, {0x25, 0}};
     Done(CMPL);
     return ud;
   }
@@ -197,7 +199,9 @@ FAKE_API int ibask(int ud, int option, int* value) {
   Log("ibask(%d, 0x%x)", ud, option);
   int board, pad;
   if (!Reach(ud, board, pad)) return sta;
-  *value = option == 1 ? (pad < 0 ? 0 : pad) : 0;
+  auto set = settings.find(ud);
+  const bool known = pad >= 0 && set != settings.end() && set->second.count(option);
+  *value = option == 1 ? (pad < 0 ? 0 : pad) : known ? set->second[option] : 0;
   return Done(CMPL);
 }
 

@@ -86,7 +86,55 @@ TEST(RecordedAnswers, MessagesAcrossWritesAndReads) {
   const vexon::RecordedDevice d = vexon::SummarizeDevice(log);
   EXPECT_EQ(Text(d), "eom \\n|\\n; *IDN?=>ACME *CLS READ?=>7");
   EXPECT_EQ(d.unsolicited, "HELLO");
-  EXPECT_EQ(d.polls, std::vector<uint8_t>{0x50});
+  ASSERT_EQ(log.polls.size(), 1u);
+  EXPECT_EQ(log.polls[0].result, 0x50);
+}
+
+// A long session keeps a bounded log: the older exchanges fold into their
+// commands, and what the file says is what the whole session says.
+TEST(RecordedAnswers, ALongSessionFoldsIntoItsCommands) {
+  vexon::DeviceLog log;
+  // A setting read back as written until a write it does not read back,
+  // early; the property must not come back once that is folded away.
+  vexon::LogWrite(log, "RANGE 1\n", true);
+  vexon::LogWrite(log, "RANGE?\n", true);
+  vexon::LogRead(log, "1\n", true);
+  vexon::LogWrite(log, "RANGE 2\n", true);
+  vexon::LogWrite(log, "RANGE?\n", true);
+  vexon::LogRead(log, "1\n", true);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string volts = std::to_string(i % 7);
+    vexon::LogWrite(log, "VOLT " + volts + "\n", true);
+    vexon::LogWrite(log, "VOLT?\n", true);
+    vexon::LogRead(log, volts + ".00\n", true);
+    vexon::LogWrite(log, "READ?\n", true);
+    vexon::LogRead(log, std::to_string(i % 40) + "\n", true);
+    vexon::LogWrite(log, "RANGE 1\n", true);
+    vexon::LogWrite(log, "RANGE?\n", true);
+    vexon::LogRead(log, "1\n", true);
+    vexon::LogPoll(log, i % 1000 ? 0x00 : 0x40);
+  }
+  vexon::LogWrite(log, "READ?\n", true);
+  vexon::LogRead(log, "last\n", true);
+  EXPECT_LE(log.exchanges.size(), vexon::kExchangesKept);
+  EXPECT_EQ(log.messages, 100005);
+  EXPECT_EQ(log.polls.size(), 40u);  // 0x40 once, then 999 of 0x00, twenty times
+  EXPECT_EQ(log.polls[1].times, 999);
+  const vexon::RecordedDevice d = vexon::SummarizeDevice(log);
+  EXPECT_EQ(Text(d), "eom \\n|\\n; RANGE 1 RANGE?=>1 RANGE 2 READ?=>last(16 seen); prop VOLT=0.00 .f2");
+  ASSERT_EQ(d.dialogues.size(), 4u);
+  EXPECT_EQ(d.dialogues[3].seen.size(), vexon::kSeenKept);
+  EXPECT_EQ(d.dialogues[3].moreSeen, 20000 - 16 * 500 + 1);
+}
+
+// A binary block holding ";" is cut there as the replay cuts it: the parts
+// are commands, the whole response goes to the last one.
+TEST(RecordedAnswers, BlocksHoldingSemicolons) {
+  const vexon::RecordedDevice d =
+      vexon::SummarizeDevice(Log({{"DATA #15a;b?c;LOAD?\n", "1;2\n"}, {"X?;Y?\n", "1;2\n"}}));
+  EXPECT_EQ(Text(d), "eom \\n|\\n; DATA #15a b?c LOAD?=>1;2 X?=>1 Y?=>2");
+  EXPECT_TRUE(d.dialogues[0].blockPart && d.dialogues[2].blockPart);
+  EXPECT_FALSE(d.dialogues[3].blockPart);
 }
 
 }  // namespace

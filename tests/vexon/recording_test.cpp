@@ -16,6 +16,7 @@
 
 #include "../../vexon/router/bus_loader.h"
 #include "../../vexon/router/driver_api.h"
+#include "../../vexon/router/recorder.h"
 #include "../../vexon/router/router.h"
 #include "../adapter_emulator/emulator_process.h"
 #include "child.h"
@@ -73,11 +74,12 @@ std::string Outcome(const std::string& what, const void* data = nullptr, int n =
   return s;
 }
 
-// A block of every byte value but the end of messages and ";".
+// A binary block of every byte value but the end of messages, ";" among
+// them, which the replay cuts messages at.
 std::string Block() {
-  std::string block = "#3";
+  std::string block = "#3255";
   for (int c = 0; c < 0x100; ++c)
-    if (c != '\n' && c != ';') block += static_cast<char>(c);
+    if (c != '\n') block += static_cast<char>(c);
   return block + "\n";
 }
 
@@ -126,7 +128,8 @@ std::vector<std::string> AdapterSession() {
 // nothing to say, and the 488.2 routines.
 std::vector<std::string> GpibSession() {
   Calls c;
-  const int meter = ibdev(kGpib, 9, 0, 11, 1, 0);
+  // libgpib's own name: replayed as a definition of that name.
+  const int meter = ibfind("voltmeter");
   c.Write(meter, "*IDN?\n");
   c.Read(meter, 100);
   c.Write(meter, "READ?\n");
@@ -138,6 +141,67 @@ std::vector<std::string> GpibSession() {
   c.out.push_back("Send: sta " + std::to_string(Ibsta() & (ERR | END | CMPL)));
   Receive(kGpib, 9, c.buf, 100, STOPend);
   c.out.push_back(Outcome("Receive", c.buf, Ibcnt()));
+  ibonl(meter, 0);
+  return c.out;
+}
+
+// A meter of the simulated bus on a recording board, reached by every kind of
+// transfer: the board's own addressing, the asynchronous calls, files, the
+// 488.2 lists; each with a query of its own.
+const char kSimBench[] = R"(
+boards:
+  gpib0: {backend: sim, record: @FILE@}
+devices:
+  meter:
+    eom:
+      GPIB INSTR: {q: "\n", r: "\n"}
+    dialogues:
+      - {q: "BOARD?", r: "by the board"}
+      - {q: "WRTA?", r: "after ibwrta"}
+      - {q: "RDA?", r: "by ibrda"}
+      - {q: "FILE?", r: "from a file"}
+      - {q: "LIST?", r: "by SendList"}
+      - {q: "BYTES?", r: "by SendDataBytes"}
+resources:
+  GPIB0::9::INSTR: {device: meter}
+)";
+
+std::vector<std::string> SimSession() {
+  Calls c;
+  const int board = ibfind("gpib0"), meter = ibdev(0, 9, 0, T3s, 1, 0);
+  // UNL UNT, the board talks (MTA 0), the meter listens (MLA 9); then the reverse.
+  ibcmd(board, "?_@)", 4);
+  c.Write(board, "BOARD?\n");
+  ibcmd(board, "?_I ", 4);
+  c.Read(board, 100);
+  ibwrta(meter, "WRTA?\n", 6);
+  ibwait(meter, CMPL);
+  c.out.push_back(Outcome("ibwrta"));
+  c.Read(meter, 100);
+  c.Write(meter, "RDA?\n");
+  ibrda(meter, c.buf, 100);
+  ibwait(meter, CMPL);
+  c.out.push_back(Outcome("ibrda", c.buf, Ibcnt()));
+  const std::string in = scratch + "/query", out = scratch + "/answer";
+  std::ofstream(in) << "FILE?\n";
+  ibwrtf(meter, in.c_str());
+  c.out.push_back(Outcome("ibwrtf"));
+  ibrdf(meter, out.c_str());
+  const std::string answer = Read(out);
+  c.out.push_back(Outcome("ibrdf", answer.data(), static_cast<int>(answer.size())));
+  const uint16_t list[] = {9, NOADDR};
+  SendList(0, list, "LIST?", 5, NLend);
+  c.out.push_back(Outcome("SendList"));
+  Receive(0, 9, c.buf, 100, STOPend);
+  c.out.push_back(Outcome("Receive", c.buf, Ibcnt()));
+  SendSetup(0, list);
+  SendDataBytes(0, "BYTES?", 6, NLend);
+  ReceiveSetup(0, 9);
+  RcvRespMsg(0, c.buf, 100, STOPend);
+  c.out.push_back(Outcome("RcvRespMsg", c.buf, Ibcnt()));
+  short results[1] = {-1};
+  AllSpoll(0, list, results);
+  c.out.push_back(Outcome("AllSpoll") + " " + std::to_string(results[0]));
   ibonl(meter, 0);
   return c.out;
 }
@@ -197,6 +261,98 @@ TEST(Recording, ReplaysWithTheSameAnswers) {
   EXPECT_NE(text.find("# Recorded on gpib2 (prologix, host 127.0.0.1, tcp_port " + std::to_string(adapter.port)),
             std::string::npos);
   EXPECT_NE(Read(gpibFile).find("# Recorded on gpib1 (linux-gpib, minor 0)"), std::string::npos);
+  // libgpib's own name names the definition, which the replay's ibfind finds.
+  EXPECT_NE(Read(gpibFile).find("\n  voltmeter:\n    # GPIB1::9::INSTR"), std::string::npos) << Read(gpibFile);
+  // The block holding ";" replays in the two parts the replay cuts it into.
+  EXPECT_NE(text.find("      # part\n      - q: \"#3255\\0\\x01"), std::string::npos) << text;
+  EXPECT_NE(text.find("      # part\n      - q: \"BYTES(3C3D3E"), std::string::npos) << text;
+}
+
+TEST(Recording, EveryKindOfTransferReplays) {
+  const std::string file = scratch + "/sim.yaml", bench = scratch + "/sim-bench.yaml";
+  std::string yaml = kSimBench;
+  yaml.replace(yaml.find("@FILE@"), 6, file);
+  std::ofstream(bench) << yaml;
+  std::string errors;
+  const std::vector<std::string> recorded = InChildOn(Replay(bench), SimSession, errors);
+  ASSERT_EQ(recorded.size(), 12u) << errors << ::testing::PrintToString(recorded);
+  EXPECT_EQ(recorded[1].substr(0, 22), "read: sta 8448 cnt 13 ") << ::testing::PrintToString(recorded);
+  const std::string text = Read(file);
+  for (const char* dialogue : {"- q: \"BOARD?\"\n        r: \"by the board\"\n",
+                               "- q: \"WRTA?\"\n        r: \"after ibwrta\"\n",
+                               "- q: \"RDA?\"\n        r: \"by ibrda\"\n",
+                               "- q: \"FILE?\"\n        r: \"from a file\"\n",
+                               "- q: \"LIST?\"\n        r: \"by SendList\"\n",
+                               "- q: \"BYTES?\"\n        r: \"by SendDataBytes\"\n",
+                               "# serial polls answered, in order: 0x00\n"})
+    EXPECT_NE(text.find(dialogue), std::string::npos) << dialogue << text;
+  EXPECT_EQ(InChildOn(Replay(file), SimSession, errors), recorded) << errors << text;
+}
+
+// The board's own transfers are recorded only where its commands made the
+// listeners and the talker clear.
+TEST(Recording, BoardTransfersOnlyWhenAddressedClearly) {
+  const std::string file = scratch + "/unclear.yaml", bench = scratch + "/unclear-bench.yaml";
+  std::string yaml = kSimBench;
+  yaml.replace(yaml.find("@FILE@"), 6, file);
+  std::ofstream(bench) << yaml;
+  std::string errors;
+  InChildOn(Replay(bench), [] {
+    Calls c;
+    const int board = ibfind("gpib0"), meter = ibdev(0, 9, 0, T3s, 1, 0);
+    ibcmd(board, "@)", 2);  // without UNL: who else listens is not known
+    c.Write(board, "BOARD?\n");
+    ibcmd(board, "?_@)", 4);
+    c.Write(meter, "RDA?\n");  // the back end addresses the meter itself
+    c.Read(meter, 100);
+    c.Write(board, "WRTA?\n");  // after that, the board's commands no longer tell
+    ibonl(meter, 0);
+    return c.out;
+  }, errors);
+  const std::string text = Read(file);
+  EXPECT_NE(text.find("q: \"RDA?\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("BOARD?"), std::string::npos) << text;
+  EXPECT_EQ(text.find("WRTA?"), std::string::npos) << text;
+}
+
+// An instrument a vxi11 board reaches by its link name has no GPIB address:
+// the recording places it at the lowest free one, where the replay's ibfind
+// finds it by its name.
+TEST(Recording, LinkNamesReplayAtAnAddressOfTheirOwn) {
+  const std::string file = scratch + "/link.yaml";
+  std::string errors;
+  InChild(
+      [&] {
+        vexon::BusConfig bus;
+        vexon::BoardSettings lan;
+        lan.index = 3, lan.backend = "vxi11", lan.host = "127.0.0.1", lan.record = file;
+        bus.boards = {lan};
+        vexon::NamedDevice scope{"scope", 3, 0, 0, T3s, 1, 0};
+        scope.link = "inst0";
+        bus.names = {scope};
+        vexon::UseBus(bus);
+        // As the entry points tell the recorder; the board is never reached.
+        vexon::recorder::BoardOpened(vexon::LoadedBus()->boards[0]);
+        vexon::recorder::LinkOpened(40, 3, "inst0", 1, 0);
+        vexon::recorder::DeviceWriteDone(40, "*IDN?\n", 6, CMPL);
+        vexon::recorder::DeviceReadDone(40, "SCOPE\n", 6, CMPL | END);
+        vexon::recorder::HandleClosed(40);
+        return true;
+      },
+      errors);
+  const std::string text = Read(file);
+  EXPECT_NE(text.find("  # reached on the bench by the link name \"inst0\"\n  scope:\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  GPIB3::1::INSTR: {device: scope}\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("#vorel   scope: {resource: GPIB3::1::INSTR, tmo: 12, eot: 1, eos: 0x0}\n"), std::string::npos);
+  const std::vector<std::string> replayed = InChildOn(Replay(file), [] {
+    Calls c;
+    const int scope = ibfind("scope");
+    c.Write(scope, "*IDN?\n");
+    c.Read(scope, 100);
+    return c.out;
+  }, errors);
+  ASSERT_EQ(replayed.size(), 2u) << errors;
+  EXPECT_EQ(replayed[1], "read: sta 8448 cnt 6 83 67 79 80 69 10");
 }
 
 TEST(Recording, WrittenAtExitWithHandlesOpen) {

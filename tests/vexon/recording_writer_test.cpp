@@ -60,15 +60,33 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   vexon::LogWrite(other, "X?\r\n", true);
   vexon::LogRead(other, "1\r\n", true);
   meter.eos = 0x140A;
-  std::vector<vexon::NamedDevice> names = {{"dmm", 2, 7, 0, 11, 1, 0x140A}, {"elsewhere", 3, 7, 0}};
+  // A device reached by a link name takes the first address free.
+  vexon::DeviceLog scope = Device(-1);
+  scope.link = "inst0";
+  vexon::LogWrite(scope, "*IDN?\n", true);
+  vexon::LogRead(scope, "SCOPE\n", true);
+  vexon::NamedDevice scopeName{"scope", 2, 0, 0, 12, 1, 0};
+  scopeName.link = "inst0";
+  std::vector<vexon::NamedDevice> names = {{"dmm", 2, 7, 0, 11, 1, 0x140A}, {"elsewhere", 3, 7, 0}, scopeName};
 
-  const std::string text = vexon::RecordingText({&board, "FROM", "TO", "bench.yaml"}, {meter, other}, names);
+  const std::string text =
+      vexon::RecordingText({&board, "FROM", "TO", "bench.yaml"}, {scope, meter, other}, names);
+  // pyvisa-sim's keys only; the names are in lines it takes for comments.
+  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    if (!line.empty() && line[0] != ' ' && line[0] != '#') {
+      EXPECT_TRUE(line == "devices:" || line == "resources:" || line.rfind("spec:", 0) == 0) << line;
+    }
+  }
   EXPECT_EQ(text.substr(0, text.find('\n')), vexon::kRecordingMark);
   EXPECT_NE(text.find("# Recorded on gpib2 (prologix, host 10.0.0.5, tcp_port 1234)\n# from FROM to TO.\n"),
             std::string::npos);
   EXPECT_NE(text.find("VOREL_BUS=bench.yaml vorel"), std::string::npos);
   EXPECT_NE(text.find("    # serial polls answered, in order: 0x10\n"), std::string::npos);
-  EXPECT_NE(text.find("  dmm: {resource: GPIB2::7::INSTR, tmo: 11, eot: 1, eos: 0x140A}\n"), std::string::npos);
+  EXPECT_NE(text.find("#vorel names:\n#vorel   scope: {resource: GPIB2::1::INSTR, tmo: 12, eot: 1, eos: 0x0}\n"
+                      "#vorel   dmm: {resource: GPIB2::7::INSTR, tmo: 11, eot: 1, eos: 0x140A}\n"),
+            std::string::npos)
+      << text;
 
   vexon::BusConfig bus;
   ASSERT_NO_THROW(vexon::ReadBusFile(text, "recorded.yaml", bus));
@@ -76,8 +94,10 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   const vexon::BoardSettings& sim = bus.boards[0];
   EXPECT_EQ(sim.index, 2);
   EXPECT_EQ(sim.backend, "sim");
-  ASSERT_EQ(sim.instruments.size(), 2u);
-  const auto& dmm = sim.instruments[0];
+  ASSERT_EQ(sim.instruments.size(), 3u);
+  EXPECT_EQ(sim.instruments[0].pad, 1);
+  EXPECT_EQ(sim.instruments[0].definition.name, "scope");
+  const auto& dmm = sim.instruments[1];
   EXPECT_EQ(dmm.pad, 7);
   EXPECT_EQ(dmm.definition.name, "dmm");
   const vexon::DescribedInstrument& d = dmm.definition.described;
@@ -95,7 +115,7 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   EXPECT_EQ(d.properties[1].getter.r.text, "{:.3f}");
   EXPECT_EQ(std::get<double>(d.properties[1].initial), 1.5);
   EXPECT_EQ(d.q, "\n");
-  const auto& x = sim.instruments[1];
+  const auto& x = sim.instruments[2];
   EXPECT_EQ(x.sad, 0x62);
   EXPECT_EQ(x.definition.name, "gpib2_pad9_sad2");
   EXPECT_EQ(x.definition.described.q, "\r\n");
@@ -106,6 +126,12 @@ TEST(RecordingWriter, TheFileLoadsAsTheDevicesRecorded) {
   EXPECT_EQ(named->tmo, 11);
   EXPECT_EQ(named->eos, 0x140A);
   EXPECT_TRUE(bus.name("gpib2_pad9_sad2"));
+  ASSERT_TRUE(bus.name("scope"));
+  EXPECT_EQ(bus.name("scope")->tmo, 12);
+  // Those lines are read only in a recording, and not beside a names key.
+  EXPECT_NO_THROW(vexon::ReadBusFile(text.substr(text.find('\n') + 1), "recorded.yaml", bus));
+  EXPECT_FALSE(bus.name("scope")->tmo == 12);
+  EXPECT_THROW(vexon::ReadBusFile(text + "names: {}\n", "recorded.yaml", bus), vexon::BusFileError);
 }
 
 }  // namespace

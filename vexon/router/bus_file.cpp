@@ -19,6 +19,7 @@
 #include "../sim/definition_reader.h"
 #include "backend.h"
 #include "bundled_files.h"
+#include "recording_writer.h"
 #include "yaml_text.h"
 
 namespace vexon {
@@ -292,6 +293,26 @@ void ReadNames(const YamlFile& file, const YAML::Node& names, BusConfig& bus) {
   }
 }
 
+// A recording's lines that start with kHiddenLine, without it; the other
+// lines empty, so that lines keep their numbers. Empty when there are none.
+std::string HiddenLines(const std::string& text) {
+  if (text.compare(0, std::strlen(kRecordingMark), kRecordingMark) != 0) return {};
+  const size_t prefix = std::strlen(kHiddenLine);
+  std::string out;
+  bool any = false;
+  for (size_t from = 0; from < text.size();) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(from, prefix, kHiddenLine) == 0 && from + prefix <= end) {
+      out.append(text, from + prefix, end - from - prefix);
+      any = true;
+    }
+    out += '\n';
+    from = end + 1;
+  }
+  return any ? out : std::string();
+}
+
 }  // namespace
 
 bool ReadTextFile(const std::string& path, std::string& text, int& error, std::string& reason) {
@@ -366,6 +387,17 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
   std::map<std::string, int> uses;  // GPIB resources per definition, by lower-case name
   ReadResources(file, root, bus, uses);
   ReadNames(file, Child(root, "names"), bus);
+  // A recording keeps its names where pyvisa-sim sees comments.
+  if (const std::string hidden = HiddenLines(text); !hidden.empty()) {
+    const YamlFile more{path, hidden, {}};
+    const YAML::Node extra = ParseYaml(more, hidden);
+    if (!extra.IsMap()) more.Fail(extra, std::string("the lines starting with '") + kHiddenLine + "' hold names");
+    more.CheckKeys(extra, {"names"}, std::string("the lines starting with '") + kHiddenLine + "'");
+    if (Child(root, "names").IsDefined() && Child(extra, "names").IsDefined())
+      more.Fail(KeyNode(extra, "names"), "names: given twice, as a key and in lines starting with '" +
+                                             std::string(kHiddenLine) + "'");
+    ReadNames(more, Child(extra, "names"), bus);
+  }
   // A definition used by one GPIB resource also names it, unless a name of
   // `names` or a board's name takes that name.
   for (const BoardSettings& b : bus.boards)

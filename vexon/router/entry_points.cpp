@@ -75,9 +75,14 @@ int FindName(const char* name) {
   if (const NamedDevice* d = bus->name(n)) {
     const Backend* b = BackendOfBoard(d->board);
     if (!b) return -1;
-    // A server's own link name ("inst0") has no address to record under.
-    if (!d->link.empty())
-      return OpenHandle(b, [&](int ud) { return b->openLink(ud, d->board, d->link.c_str(), d->tmo, d->eot, d->eos); });
+    // A server's own link name ("inst0") is recorded under an address of its own.
+    if (!d->link.empty()) {
+      const int ud =
+          OpenHandle(b, [&](int u) { return b->openLink(u, d->board, d->link.c_str(), d->tmo, d->eot, d->eos); });
+      if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
+        recorder::LinkOpened(ud, d->board, d->link.c_str(), d->eot, d->eos);
+      return ud;
+    }
     return OpenDevice(b, d->board, d->pad, d->sad, d->tmo, d->eot, d->eos);
   }
   // Back ends with names of their own are asked in board order.
@@ -87,6 +92,8 @@ int FindName(const char* name) {
     const Backend* b = BackendOfBoard(s.index);
     if (!b) return -1;
     int ud = OpenHandle(b, [&](int u) { return b->find(u, s.index, name); });
+    if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
+      recorder::NameFound(ud, s.index, name, *b);
     if (ud >= 0) return ud;
   }
   Fail(0, EDVR);

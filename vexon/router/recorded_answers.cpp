@@ -4,10 +4,10 @@
 // a command the replay will look up.
 #include "recorded_answers.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 
 namespace vexon {
 
@@ -18,20 +18,27 @@ struct Command {
   std::string text;
   bool answered = false;
   std::string response;
+  bool blockPart = false;
 };
 
 bool EndsWith(const std::string& s, const std::string& end) {
   return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
 
+void Note(EndsSeen& ends, const std::string& text) {
+  if (text.empty()) return;
+  ++ends.texts;
+  ends.crlf = ends.crlf && EndsWith(text, "\r\n");
+  ends.lf = ends.lf && EndsWith(text, "\n");
+  ends.cr = ends.cr && EndsWith(text, "\r");
+}
+
 // The end all texts share ("\r\n", "\n" or "\r"), or fallback.
-std::string CommonEnd(const std::vector<const std::string*>& texts, const std::string& fallback) {
-  if (texts.empty()) return "\n";
-  for (const char* end : {"\r\n", "\n", "\r"}) {
-    bool all = true;
-    for (const std::string* t : texts) all = all && EndsWith(*t, end);
-    if (all) return end;
-  }
+std::string CommonEnd(const EndsSeen& ends, const std::string& fallback) {
+  if (ends.texts == 0) return "\n";
+  if (ends.crlf) return "\r\n";
+  if (ends.lf) return "\n";
+  if (ends.cr) return "\r";
   return fallback;
 }
 
@@ -42,20 +49,39 @@ std::string Trim(const std::string& s) {
   return s.substr(first, s.find_last_not_of(space) - first + 1);
 }
 
-std::vector<std::string> Split(const std::string& s, char at) {
+std::vector<std::string> Split(const std::string& s, const std::string& at) {
   std::vector<std::string> parts;
   size_t from = 0;
-  for (size_t i; (i = s.find(at, from)) != std::string::npos; from = i + 1) parts.push_back(s.substr(from, i - from));
+  for (size_t i; (i = s.find(at, from)) != std::string::npos; from = i + at.size())
+    parts.push_back(s.substr(from, i - from));
   parts.push_back(s.substr(from));
   return parts;
+}
+
+// Whether a ";" of message lies inside a binary block: "#" and a digit N,
+// N digits of length and that many bytes, or "#0" and bytes to the end.
+bool CutInBlock(const std::string& m) {
+  for (size_t i = 0; i + 1 < m.size(); ++i) {
+    if (m[i] != '#' || !std::isdigit(static_cast<unsigned char>(m[i + 1]))) continue;
+    const size_t digits = static_cast<size_t>(m[i + 1] - '0');
+    if (digits == 0) return m.find(';', i + 2) != std::string::npos;
+    if (i + 2 + digits > m.size()) continue;
+    const std::string length = m.substr(i + 2, digits);
+    if (length.find_first_not_of("0123456789") != std::string::npos) continue;
+    const size_t start = i + 2 + digits, end = std::min(m.size(), start + std::stoul(length));
+    if (m.find(';', start) < end) return true;
+    i = end - 1;
+  }
+  return false;
 }
 
 // The commands of one message, the response going to its queries.
 void AddMessage(const std::string& message, bool answered, const std::string& response,
                 std::vector<Command>& out) {
   std::vector<Command> commands;
-  for (const std::string& part : Split(message, ';'))
-    if (std::string c = Trim(part); !c.empty()) commands.push_back({c, false, {}});
+  const bool cut = CutInBlock(message);
+  for (const std::string& part : Split(message, ";"))
+    if (std::string c = Trim(part); !c.empty()) commands.push_back({c, false, {}, cut});
   if (commands.empty()) return;
   if (answered) {
     // Responses of one message come joined with ";": one part per query
@@ -63,8 +89,8 @@ void AddMessage(const std::string& message, bool answered, const std::string& re
     std::vector<Command*> queries;
     for (Command& c : commands)
       if (EndsWith(c.text, "?")) queries.push_back(&c);
-    const std::vector<std::string> parts = Split(response, ';');
-    if (queries.size() > 1 && parts.size() == queries.size()) {
+    const std::vector<std::string> parts = Split(response, ";");
+    if (!cut && queries.size() > 1 && parts.size() == queries.size()) {
       for (size_t i = 0; i < parts.size(); ++i) queries[i]->answered = true, queries[i]->response = parts[i];
     } else {
       commands.back().answered = true;
@@ -89,53 +115,6 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
-// How "header?" answers what "header value" wrote: as written (decimals
-// -1) or as a float with a fixed count of decimals. False when it answers
-// otherwise, changed without a write, or was never asked after one.
-bool ReadsBack(const std::vector<Command>& commands, const std::string& header, RecordedProperty& p) {
-  const std::string setter = header + " ", getter = header + "?";
-  struct Pair {
-    std::string written, read;
-  };
-  std::vector<Pair> pairs;  // each answer with the value written before it, if any
-  bool written = false, readBefore = false;
-  std::string value, initial;
-  for (const Command& c : commands) {
-    if (c.text.compare(0, setter.size(), setter) == 0) {
-      if (c.answered) return false;
-      value = Trim(c.text.substr(setter.size()));
-      if (!written && !readBefore) initial = value;
-      written = true;
-    } else if (c.text == getter && c.answered) {
-      if (written) {
-        pairs.push_back({value, c.response});
-      } else {
-        if (readBefore && c.response != initial) return false;
-        initial = c.response;
-        readBefore = true;
-      }
-    }
-  }
-  if (pairs.empty()) return false;
-  p.header = header;
-  p.initial = initial;
-  bool asWritten = true;
-  for (const Pair& x : pairs) asWritten = asWritten && x.read == x.written;
-  if (asWritten) return true;
-  // A float with as many decimals as the first answer has.
-  const size_t point = pairs[0].read.find('.');
-  if (point == std::string::npos) return false;
-  p.decimals = static_cast<int>(pairs[0].read.size() - point - 1);
-  for (const Pair& x : pairs) {
-    double v = 0;
-    if (!Number(x.written, v) || Fixed(v, p.decimals) != x.read) return false;
-  }
-  double start = 0;
-  if (!Number(initial, start) || (readBefore && Fixed(start, p.decimals) != initial)) return false;
-  p.initial = Fixed(start, p.decimals);
-  return true;
-}
-
 // The header of a command "HEADER value", or empty.
 std::string SetterHeader(const std::string& command) {
   const size_t space = command.find(' ');
@@ -145,75 +124,120 @@ std::string SetterHeader(const std::string& command) {
   return header;
 }
 
+// What a command tells of the setting it writes or reads.
+void Trace(FoldedLog& f, const Command& c) {
+  if (const std::string header = SetterHeader(c.text); !header.empty()) {
+    SettingTrace& t = f.settings[header];
+    if (c.answered) t.broken = true;
+    t.value = Trim(c.text.substr(header.size()));
+    if (!t.written && !t.readBefore) t.initial = t.value;
+    t.written = true;
+    return;
+  }
+  if (c.text.size() < 2 || c.text.back() != '?' || !c.answered) return;
+  SettingTrace& t = f.settings[c.text.substr(0, c.text.size() - 1)];
+  const std::string& read = c.response;
+  if (!t.written) {
+    if (t.readBefore && read != t.initial) t.broken = true;
+    t.initial = read;
+    t.readBefore = true;
+    return;
+  }
+  if (t.pairs++ == 0) {
+    const size_t point = read.find('.');
+    t.decimals = point == std::string::npos ? -1 : static_cast<int>(read.size() - point - 1);
+  }
+  double v = 0;
+  t.asWritten = t.asWritten && read == t.value;
+  t.asFloat = t.asFloat && t.decimals >= 0 && Number(t.value, v) && Fixed(v, t.decimals) == read;
+}
+
+void AddCommand(FoldedLog& f, const Command& c) {
+  auto [at, added] = f.index.try_emplace(c.text, f.dialogues.size());
+  if (added) f.dialogues.push_back({c.text, false, {}, {}, 0, false});
+  RecordedDialogue& d = f.dialogues[at->second];
+  d.blockPart = d.blockPart || c.blockPart;
+  if (c.answered) {
+    d.answered = true;
+    d.r = c.response;
+    bool seen = false;
+    for (const std::string& s : d.seen) seen = seen || s == c.response;
+    if (!seen && d.seen.size() < kSeenKept) d.seen.push_back(c.response);
+    else if (!seen) ++d.moreSeen;
+  }
+  Trace(f, c);
+}
+
+// The exchanges' commands, their messages cut at q and responses without r.
+void Fold(FoldedLog& f, const std::vector<Exchange>& exchanges, const std::string& q, const std::string& r) {
+  for (const Exchange& e : exchanges) {
+    std::string response = e.response;
+    if (EndsWith(response, r)) response.resize(response.size() - r.size());
+    // A write without END may hold several messages, each up to the end
+    // of messages; bytes read belong to the last of them.
+    std::vector<std::string> pieces = Split(e.message, q);
+    while (pieces.size() > 1 && Trim(pieces.back()).empty()) pieces.pop_back();
+    std::vector<Command> commands;
+    for (size_t i = 0; i < pieces.size(); ++i)
+      AddMessage(pieces[i], i + 1 == pieces.size() && !e.response.empty(), response, commands);
+    for (const Command& c : commands) AddCommand(f, c);
+  }
+}
+
+void NoteEnds(const std::vector<Exchange>& exchanges, FoldedLog& f) {
+  for (const Exchange& e : exchanges) Note(f.messageEnds, e.message), Note(f.responseEnds, e.response);
+}
+
+// The property a setting's trace makes, if it makes one.
+bool PropertyOf(const std::string& header, const SettingTrace& t, RecordedProperty& p) {
+  if (t.broken || t.pairs == 0) return false;
+  p.header = header;
+  p.initial = t.initial;
+  if (t.asWritten) return true;
+  double start = 0;
+  if (!t.asFloat || !Number(t.initial, start) || (t.readBefore && Fixed(start, t.decimals) != t.initial))
+    return false;
+  p.decimals = t.decimals;
+  p.initial = Fixed(start, t.decimals);
+  return true;
+}
+
 }  // namespace
+
+void FoldExchanges(DeviceLog& log) {
+  NoteEnds(log.exchanges, log.folded);
+  Fold(log.folded, log.exchanges, CommonEnd(log.folded.messageEnds, "\n"), CommonEnd(log.folded.responseEnds, ""));
+  log.exchanges.clear();
+}
 
 RecordedDevice SummarizeDevice(const DeviceLog& log) {
   RecordedDevice d;
   d.unsolicited = log.unsolicited;
-  d.polls = log.polls;
-  std::vector<const std::string*> messages, responses;
-  for (const Exchange& e : log.exchanges) {
-    if (!e.message.empty()) messages.push_back(&e.message);
-    if (!e.response.empty()) responses.push_back(&e.response);
-  }
-  d.q = CommonEnd(messages, "\n");
-  d.r = CommonEnd(responses, "");
-
-  std::vector<Command> commands;
-  for (const Exchange& e : log.exchanges) {
-    std::string response = e.response;
-    if (EndsWith(response, d.r)) response.resize(response.size() - d.r.size());
-    // A write without END may hold several messages, each up to the end
-    // of messages; bytes read belong to the last of them.
-    std::vector<std::string> pieces = Split(e.message, d.q[0]);
-    if (d.q.size() == 2) {  // "\r\n": cut at the pair, not at each "\r"
-      pieces.clear();
-      size_t from = 0;
-      for (size_t i; (i = e.message.find(d.q, from)) != std::string::npos; from = i + 2)
-        pieces.push_back(e.message.substr(from, i - from));
-      pieces.push_back(e.message.substr(from));
-    }
-    while (pieces.size() > 1 && Trim(pieces.back()).empty()) pieces.pop_back();
-    for (size_t i = 0; i < pieces.size(); ++i) {
-      const bool last = i + 1 == pieces.size();
-      AddMessage(pieces[i], last && !e.response.empty(), response, commands);
-    }
-  }
-
-  std::map<std::string, size_t> index;
-  for (const Command& c : commands) {
-    auto [at, added] = index.try_emplace(c.text, d.dialogues.size());
-    if (added) d.dialogues.push_back({c.text, false, {}, {}});
-    RecordedDialogue& dialogue = d.dialogues[at->second];
-    if (!c.answered) continue;
-    dialogue.answered = true;
-    dialogue.r = c.response;
-    bool seen = false;
-    for (const std::string& s : dialogue.seen) seen = seen || s == c.response;
-    if (!seen) dialogue.seen.push_back(c.response);
-  }
+  FoldedLog f = log.folded;
+  NoteEnds(log.exchanges, f);
+  d.q = CommonEnd(f.messageEnds, "\n");
+  d.r = CommonEnd(f.responseEnds, "");
+  Fold(f, log.exchanges, d.q, d.r);
 
   // Settings that read back as written become properties.
   std::vector<std::string> headers;
-  for (const RecordedDialogue& dialogue : d.dialogues) {
+  for (const RecordedDialogue& dialogue : f.dialogues) {
     const std::string header = SetterHeader(dialogue.q);
-    if (header.empty() || dialogue.answered || !index.count(header + "?")) continue;
+    if (header.empty() || dialogue.answered || !f.index.count(header + "?")) continue;
     bool known = false;
     for (const std::string& h : headers) known = known || h == header;
     RecordedProperty p;
-    if (!known && ReadsBack(commands, header, p)) {
+    if (!known && PropertyOf(header, f.settings[header], p)) {
       headers.push_back(header);
       d.properties.push_back(p);
     }
   }
-  std::vector<RecordedDialogue> kept;
-  for (RecordedDialogue& dialogue : d.dialogues) {
+  for (RecordedDialogue& dialogue : f.dialogues) {
     bool replaced = false;
     for (const std::string& h : headers)
       replaced = replaced || dialogue.q == h + "?" || SetterHeader(dialogue.q) == h;
-    if (!replaced) kept.push_back(std::move(dialogue));
+    if (!replaced) d.dialogues.push_back(std::move(dialogue));
   }
-  d.dialogues = std::move(kept);
   return d;
 }
 

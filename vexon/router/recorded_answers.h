@@ -10,13 +10,6 @@
 
 namespace vexon {
 
-struct RecordedDialogue {
-  std::string q;
-  bool answered = false;           // false: a command that got no response
-  std::string r;                   // the last response, its end removed
-  std::vector<std::string> seen;   // every distinct response, in order
-};
-
 // A setting written as "HEADER value" that "HEADER?" reads back: as written
 // (text), or as the number written with a fixed count of decimals.
 struct RecordedProperty {
@@ -30,9 +23,12 @@ struct RecordedDevice {
   std::vector<RecordedDialogue> dialogues;  // in the order first seen
   std::vector<RecordedProperty> properties;
   std::string unsolicited;
-  std::vector<uint8_t> polls;
 };
 
 RecordedDevice SummarizeDevice(const DeviceLog& log);
+
+// Folds the log's exchanges into log.folded, cut at the ends their
+// messages share so far; the exchanges kept are none after it.
+void FoldExchanges(DeviceLog& log);
 
 }  // namespace vexon

@@ -14,6 +14,7 @@
 namespace vexon {
 
 const char kRecordingMark[] = "# vexon recording: written by the driver; a later recording may replace it.";
+const char kHiddenLine[] = "#vorel ";
 
 namespace {
 
@@ -58,10 +59,27 @@ std::string Resource(const DeviceLog& d) {
   return r + "::INSTR";
 }
 
+// The bus file's name of a device: by its link name, else by its address.
 const NamedDevice* NameOf(const DeviceLog& d, const std::vector<NamedDevice>& names) {
   for (const NamedDevice& n : names)
-    if (n.board == d.board && n.pad == d.pad && n.sad == d.sad) return &n;
+    if (n.board == d.board && (d.link.empty() ? n.link.empty() && n.pad == d.pad && n.sad == d.sad : n.link == d.link))
+      return &n;
   return nullptr;
+}
+
+// Devices reached by a link name have no GPIB address: each gets the lowest
+// one no other device and not the board has, so that it replays there.
+std::vector<DeviceLog> Placed(std::vector<DeviceLog> devices, int boardPad) {
+  std::set<int> taken{boardPad};
+  for (const DeviceLog& d : devices)
+    if (d.link.empty()) taken.insert(d.pad);
+  for (DeviceLog& d : devices) {
+    if (d.link.empty()) continue;
+    int pad = 1;
+    while (pad < 30 && taken.count(pad)) ++pad;
+    taken.insert(d.pad = pad);
+  }
+  return devices;
 }
 
 // A property's name from its header: "SOUR:VOLT" is sour_volt.
@@ -82,30 +100,40 @@ std::string PropertyName(const std::string& header, std::set<std::string>& taken
 void WriteDevice(std::string& out, const std::string& name, const DeviceLog& log) {
   const RecordedDevice d = SummarizeDevice(log);
   out += "  " + Key(name) + ":\n";
-  out += "    # " + Resource(log) + ": " + std::to_string(log.exchanges.size()) + " messages";
+  out += "    # " + Resource(log) + ": " + std::to_string(log.messages) + " messages";
   char eos[16];
   std::snprintf(eos, sizeof eos, "0x%X", log.eos);
   out += std::string(", the handle's eot ") + std::to_string(log.eot) + " and eos " + eos + "\n";
-  if (!d.polls.empty()) {
+  if (!log.polls.empty()) {
     out += "    # serial polls answered, in order:";
-    for (uint8_t p : d.polls) {
+    for (const PollRun& p : log.polls) {
       char hex[8];
-      std::snprintf(hex, sizeof hex, " 0x%02X", p);
+      std::snprintf(hex, sizeof hex, " 0x%02X", p.result);
       out += hex;
+      if (p.times > 1) out += " (" + std::to_string(p.times) + " times)";
     }
+    if (log.pollsDropped) out += " and " + std::to_string(log.pollsDropped) + " more";
     out += "\n";
   }
   if (!d.unsolicited.empty())
     out += "    # read before anything was written: " + QuotedText(d.unsolicited) + "\n";
   out += "    eom:\n      GPIB INSTR: {q: " + QuotedText(d.q) + ", r: " + QuotedText(d.r) + "}\n";
   if (!d.dialogues.empty()) out += "    dialogues:\n";
+  bool cutShown = false;
   for (const RecordedDialogue& dialogue : d.dialogues) {
-    if (dialogue.seen.size() > 1) {
+    if (dialogue.blockPart && !cutShown) {
+      out += "      # Binary blocks holding \";\" come in parts (marked \"part\" below): the\n"
+             "      # replay, as pyvisa-sim, cuts every message at \";\", and answers the parts.\n";
+      cutShown = true;
+    }
+    if (dialogue.seen.size() > 1 || dialogue.moreSeen) {
       out += "      # answers seen:";
       for (size_t i = 0; i < dialogue.seen.size(); ++i)
         out += (i ? ", " : " ") + QuotedText(dialogue.seen[i]);
+      if (dialogue.moreSeen) out += " and " + std::to_string(dialogue.moreSeen) + " more";
       out += "\n";
     }
+    if (dialogue.blockPart) out += "      # part\n";
     out += "      - q: " + QuotedText(dialogue.q, true) + "\n";
     if (dialogue.answered) out += "        r: " + QuotedText(dialogue.r, true) + "\n";
   }
@@ -148,9 +176,10 @@ std::string DescribeBoard(const BoardSettings& b) {
   return b.backend + (settings.empty() ? "" : ", " + settings);
 }
 
-std::string RecordingText(const RecordingSource& source, const std::vector<DeviceLog>& devices,
+std::string RecordingText(const RecordingSource& source, const std::vector<DeviceLog>& recorded,
                           const std::vector<NamedDevice>& names) {
   const int index = source.board ? source.board->index : 0;
+  const std::vector<DeviceLog> devices = Placed(recorded, source.board ? source.board->pad : 0);
   std::string out = std::string(kRecordingMark) + "\n";
   out += "# Recorded on gpib" + std::to_string(index) + " (" + (source.board ? DescribeBoard(*source.board) : "") +
          ")\n# from " + source.from + " to " + source.to + ".\n";
@@ -165,27 +194,32 @@ std::string RecordingText(const RecordingSource& source, const std::vector<Devic
   std::set<std::string> taken;
   for (const DeviceLog& d : devices) {
     const NamedDevice* n = NameOf(d, names);
-    std::string name = n ? n->name : "gpib" + std::to_string(d.board) + "_pad" + std::to_string(d.pad) +
-                                         (d.sad ? "_sad" + std::to_string(d.sad - 0x60) : "");
+    std::string name = n                      ? n->name
+                       : !d.foundAs.empty() ? d.foundAs
+                                            : "gpib" + std::to_string(d.board) + "_pad" + std::to_string(d.pad) +
+                                                  (d.sad ? "_sad" + std::to_string(d.sad - 0x60) : "");
     for (std::string base = name; !taken.insert(name).second;) name = base + "_" + std::to_string(taken.size());
     definitions.push_back(name);
+    if (!d.link.empty()) out += "  # reached on the bench by the link name " + QuotedText(d.link) + "\n";
     WriteDevice(out, name, d);
   }
   out += "\nresources:\n";
   for (size_t i = 0; i < devices.size(); ++i)
     out += "  " + Resource(devices[i]) + ": {device: " + Key(definitions[i]) + "}\n";
-  // The handles' settings of the bench, where they differ from ibdev's usual ones.
+  // The handles' settings of the bench, where they differ from ibdev's usual
+  // ones, in lines the driver reads and pyvisa-sim takes for comments.
   std::string named;
-  for (const DeviceLog& d : devices)
-    for (const NamedDevice& n : names) {
-      if (n.board != d.board || n.pad != d.pad || n.sad != d.sad) continue;
-      if (n.tmo == 13 && n.eot == 1 && n.eos == 0) continue;
-      char eos[16];
-      std::snprintf(eos, sizeof eos, "0x%X", n.eos);
-      named += "  " + Key(n.name) + ": {resource: " + Resource(d) + ", tmo: " + std::to_string(n.tmo) +
-               ", eot: " + std::to_string(n.eot) + ", eos: " + eos + "}\n";
-    }
-  if (!named.empty()) out += "\nnames:\n" + named;
+  for (const DeviceLog& d : devices) {
+    const NamedDevice* n = NameOf(d, names);
+    if (!n || (n->tmo == 13 && n->eot == 1 && n->eos == 0)) continue;
+    char eos[16];
+    std::snprintf(eos, sizeof eos, "0x%X", n->eos);
+    named += std::string(kHiddenLine) + "  " + Key(n->name) + ": {resource: " + Resource(d) +
+             ", tmo: " + std::to_string(n->tmo) + ", eot: " + std::to_string(n->eot) + ", eos: " + eos + "}\n";
+  }
+  if (!named.empty())
+    out += "\n# The names' settings on the bench, which pyvisa-sim has no place for:\n" + std::string(kHiddenLine) +
+           "names:\n" + named;
   return out;
 }
 

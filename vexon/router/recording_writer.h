@@ -12,6 +12,9 @@ namespace vexon {
 // The first line of every recording; a file that starts otherwise is the
 // user's and is never overwritten.
 extern const char kRecordingMark[];
+// The start of the lines of a recording that hold keys pyvisa-sim does not
+// know (`names`): comments to pyvisa-sim, YAML without it to the driver.
+extern const char kHiddenLine[];
 
 struct RecordingSource {
   const BoardSettings* board = nullptr;
