@@ -192,6 +192,22 @@ TEST(AdapterFaults, AfterIbstopTheAdapterIsSoonFreeForTheNextCall) {
   }
 }
 
+TEST(AdapterFaults, AWriteTheAdapterDoesNotTakeEndsWithTheHandlesTimeout) {
+  Faults f;
+  // More than the stream's buffers hold, while the adapter takes nothing.
+  const std::vector<char> data(64 << 20, 'x');
+  int dmm = ibdev(kTcp, 1, 0, T100ms, 1, 0);
+  EXPECT_EQ(Query(dmm, "*IDN?\n"), kIdn);
+  ASSERT_TRUE(prologix.Emulate("stall 1500"));
+  ibwrt(dmm, data.data(), static_cast<int>(data.size()));
+  EXPECT_EQ(Ibsta() & (ERR | TIMO), ERR | TIMO);
+  EXPECT_EQ(Iberr(), EABO);
+  // The part of the line that went out is no start of the next one.
+  ibconfig(dmm, IbcTMO, T10s);
+  EXPECT_EQ(Query(dmm, "*IDN?\n"), kIdn);
+  ibonl(dmm, 0);
+}
+
 TEST(AdapterFaults, TextThatLooksLikeABlockHeaderEndsAtItsMark) {
   // Replies through the loop device, each with EOI on its last byte. Text
   // whose "#" and digits claim a payload longer than the reply ends at the

@@ -174,11 +174,14 @@ Outcome Adapter::Send(const std::string& bytes) {
 }
 
 Outcome Adapter::Transmit(const std::string& bytes) {
-  // A line cut off by the call's time leaves the adapter a part of it: the
-  // stream fails and is opened afresh.
   const int left = MsUntil(deadline_);
   if (transport_.Send(bytes, left < 0 ? kSendTimeoutMs : std::min(kSendTimeoutMs, left))) return Outcome::Done;
-  return errno == ECANCELED ? Outcome::Stopped : Outcome::Broken;
+  // A line cut off by the call's time or by ibstop leaves the adapter a part
+  // of it, which would spoil the next line: the next call opens the stream
+  // afresh.
+  if (errno == ECANCELED) return Drop(), Outcome::Stopped;
+  if (errno == ETIMEDOUT && left >= 0 && left < kSendTimeoutMs) return Drop(), Outcome::NoAnswer;
+  return Outcome::Broken;
 }
 
 int Adapter::ReceiveMore(Clock::time_point until, Outcome& failed) {
