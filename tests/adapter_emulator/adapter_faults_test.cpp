@@ -164,6 +164,80 @@ TEST(AdapterFaults, IbstopEndsAWaitingReadFromAnotherThread) {
   ibonl(dmm, 0);
 }
 
+TEST(AdapterFaults, AfterIbstopTheAdapterIsSoonFreeForTheNextCall) {
+  Faults f;
+  for (int board : {kTcp, kAr488}) {
+    EmulatorProcess& e = board == kTcp ? prologix : ar488;
+    int dmm = ibdev(board, 1, 0, T10s, 1, 0);
+    ASSERT_TRUE(e.Emulate("late 2500")) << board;
+    ibwrt(dmm, "*IDN?\n", 6);
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ibstop(dmm);
+    });
+    char buf[100];
+    const int sta = ibrd(dmm, buf, sizeof buf);
+    stopper.join();
+    EXPECT_EQ(sta & ERR, ERR) << board;
+    EXPECT_EQ(Iberr(), EABO) << board;
+    // The adapter goes on reading after the stop until its own timeout; the
+    // next call's time is shorter than the late reply takes, and it is not
+    // that reply that answers it.
+    ibconfig(dmm, IbcTMO, T3s);
+    const std::string volts = Query(dmm, "MEAS:VOLT?\n");
+    EXPECT_EQ(volts.rfind("error", 0), std::string::npos) << board << " " << volts;
+    EXPECT_EQ(volts.find("SIM"), std::string::npos) << board << " " << volts;
+    EXPECT_EQ(Query(dmm, "*IDN?\n"), kIdn) << board;
+    ibonl(dmm, 0);
+  }
+}
+
+TEST(AdapterFaults, AWriteTheAdapterDoesNotTakeEndsWithTheHandlesTimeout) {
+  Faults f;
+  // More than the stream's buffers hold, while the adapter takes nothing.
+  const std::vector<char> data(64 << 20, 'x');
+  int dmm = ibdev(kTcp, 1, 0, T100ms, 1, 0);
+  EXPECT_EQ(Query(dmm, "*IDN?\n"), kIdn);
+  ASSERT_TRUE(prologix.Emulate("stall 1500"));
+  ibwrt(dmm, data.data(), static_cast<int>(data.size()));
+  EXPECT_EQ(Ibsta() & (ERR | TIMO), ERR | TIMO);
+  EXPECT_EQ(Iberr(), EABO);
+  // The part of the line that went out is no start of the next one.
+  ibconfig(dmm, IbcTMO, T10s);
+  EXPECT_EQ(Query(dmm, "*IDN?\n"), kIdn);
+  ibonl(dmm, 0);
+}
+
+TEST(AdapterFaults, TextThatLooksLikeABlockHeaderEndsAtItsMark) {
+  // Replies through the loop device, each with EOI on its last byte. Text
+  // whose "#" and digits claim a payload longer than the reply ends at the
+  // adapter's mark; real blocks keep their mark bytes as data.
+  const std::string binary = {'\xff', '\x00', '\x01', '\xfe', '\xff', '\x80', '\n', '\r', '\x1b', '+'};
+  const std::string rows[] = {
+      "Error #12\n",        // a header's shape after a word
+      "#9123456789\n",      // nine digits and no payload
+      "1.5,#3100\n",        // after a separator
+      "CURV #3100\n",       // after a response header
+      "A#3100\n",           // inside a word: no header at all
+      "#3100",              // no LF before the end
+      "#15hello\n",         // a block of text
+      "#210" + binary + "\n",
+      "#13abc,#14\xff\xff\xff\xff\n",
+      "#14ab\n\n\n",
+  };
+  for (int board : {kTcp, kAr488}) {
+    int loop = ibdev(board, 2, 0, T3s, 1, 0);
+    for (const std::string& reply : rows) {
+      ibwrt(loop, reply.data(), static_cast<int>(reply.size()));
+      char buf[64];
+      ibrd(loop, buf, sizeof buf);
+      EXPECT_EQ(Ibsta() & (ERR | END), END) << board << " " << reply;
+      EXPECT_EQ(std::string(buf, static_cast<size_t>(Ibcnt())), reply) << board;
+    }
+    ibonl(loop, 0);
+  }
+}
+
 TEST(Ar488Manual, ReadUntilTheEosByteOnFirmware053) {
   // 0.53 reads "++read 10" as "read from address 10": the read goes to EOI
   // and stops at the byte here.

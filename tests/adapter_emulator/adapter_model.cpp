@@ -72,6 +72,10 @@ bool AdapterModel::Ar488Since(int major, int minor, int patch) const {
 
 void AdapterModel::Feed(const std::string& bytes) {
   if (Clock::now() < bootUntil_) return;  // not listening yet
+  if (int ms = SharedFaults().stallMs; ms > 0) {
+    SharedFaults().stallMs = 0;
+    Sleep(std::chrono::milliseconds(ms));
+  }
   for (char c : bytes) {
     if (dropNow_) break;
     if (escaped_) {
@@ -132,6 +136,7 @@ void AdapterModel::Emulate(const std::string& rest) {
   else if (what == "slow") f.slowMs = std::atoi(arg.c_str());
   else if (what == "drop") f.dropAfter = std::atol(arg.c_str());
   else if (what == "big") f.bigBytes = std::atol(arg.c_str());
+  else if (what == "stall") f.stallMs = std::atoi(arg.c_str());
   else if (what == "stray") f.stray = arg;
   else if (what == "reset") f = Faults{};
   else if (what == "refuse") {

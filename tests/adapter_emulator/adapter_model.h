@@ -25,9 +25,11 @@ using Output = std::function<bool(const std::string& bytes, int stallMs)>;
 //   refuse CMD TEXT  the command CMD is answered with TEXT and does nothing
 //                    (without TEXT: it works again)
 //   big N            the next response is N bytes of text, with EOI
+//   stall MS         the adapter takes nothing from the host for MS, from
+//                    the next bytes it receives on
 //   reset            all of this off
 struct Faults {
-  int lateMs = 0, slowMs = 0;
+  int lateMs = 0, slowMs = 0, stallMs = 0;
   long dropAfter = -1, bigBytes = -1;
   std::string stray;
   std::map<std::string, std::string> refused;

@@ -5,10 +5,16 @@
 // appends the byte of "++eot_char" (the mark) to what it passes on when the
 // device ended with EOI, and appends nothing when its own timeout ended the
 // read ("++read_tmo_ms", the longest wait for a byte). Where a mark byte can
-// be data, ReplyScan says (reply_scan.h). A read that ran out with nothing
-// is asked again until the call's time is up, so the handle's timeout counts
-// and not the adapter's. The mark is chosen among the byte values the
-// device's last response did not contain.
+// be data, ReplyScan says (reply_scan.h). The mark is chosen among the
+// byte values the device's last response did not contain.
+//
+// The adapter's own timeout is kept short and a read that it ended is asked
+// again ("++read" once more, where the talker left off) until the call's
+// time is up, so the handle's timeout counts and not the adapter's. Neither
+// manual gives a way to end a "++read" or "++spoll" under way: once a call
+// stops listening (its time is up, or ibstop), the adapter is busy until its
+// own timeout has run, and the next command waits for that. The short
+// timeout keeps that wait short.
 #include "protocol.h"
 
 #include <algorithm>
@@ -39,9 +45,9 @@ constexpr int kHelloForMs = 3000;
 constexpr int kHelloQuietMs = 30;
 // How long a command checked with "++ver" behind it may take.
 constexpr int kCheckMs = 3000;
-// The longest "++read_tmo_ms" each adapter takes.
-constexpr int kPrologixMaxTmo = 3000;
-constexpr int kAr488MaxTmo = 32000;
+// The longest "++read_tmo_ms" sent (both adapters take up to 3000 ms): what
+// the next command may wait after a call stopped listening to a read.
+constexpr int kReadSliceMs = 250;
 
 // Milliseconds to t, rounded up so that a wait does not end short of it;
 // -1 for no limit.
@@ -89,9 +95,8 @@ std::string Adapter::Where() const {
 }
 
 int Adapter::ReadTimeoutFor(int budgetMs) const {
-  const int longest = ar488() ? kAr488MaxTmo : kPrologixMaxTmo;
-  if (budgetMs < 0) return longest;
-  return std::clamp(budgetMs, 1, longest);
+  if (budgetMs < 0) return kReadSliceMs;
+  return std::clamp(budgetMs, 1, kReadSliceMs);
 }
 
 void Adapter::Begin(int timeoutMs) {
@@ -165,8 +170,18 @@ Outcome Adapter::SetUp() {
 
 Outcome Adapter::Send(const std::string& bytes) {
   if (Outcome o = Settle(); o != Outcome::Done) return o;
-  if (transport_.Send(bytes, kSendTimeoutMs)) return Outcome::Done;
-  return errno == ECANCELED ? Outcome::Stopped : Outcome::Broken;
+  return Transmit(bytes);
+}
+
+Outcome Adapter::Transmit(const std::string& bytes) {
+  const int left = MsUntil(deadline_);
+  if (transport_.Send(bytes, left < 0 ? kSendTimeoutMs : std::min(kSendTimeoutMs, left))) return Outcome::Done;
+  // A line cut off by the call's time or by ibstop leaves the adapter a part
+  // of it, which would spoil the next line: the next call opens the stream
+  // afresh.
+  if (errno == ECANCELED) return Drop(), Outcome::Stopped;
+  if (errno == ETIMEDOUT && left >= 0 && left < kSendTimeoutMs) return Drop(), Outcome::NoAnswer;
+  return Outcome::Broken;
 }
 
 int Adapter::ReceiveMore(Clock::time_point until, Outcome& failed) {
@@ -256,7 +271,9 @@ Outcome Adapter::Ask(const std::string& line, std::string& answer, int waitMs) {
   if (Outcome o = Command(line); o != Outcome::Done) return o;
   const auto sent = Clock::now();
   Outcome o = ReadLine(answer, Until(waitMs));
-  if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(waitMs + kSlackMs));
+  // Unanswered in time or stopped: the answer may still come.
+  if (o == Outcome::NoAnswer || o == Outcome::Stopped)
+    busyUntil_ = std::max(busyUntil_, sent + milliseconds(waitMs + kSlackMs));
   if (o != Outcome::Done) return o;
   if (int e = 0; AdapterRefusal(answer, e)) return Refuse(answer, e);
   return Outcome::Done;
@@ -271,7 +288,8 @@ Outcome Adapter::Checked(const std::string& line) {
   bool refused = false;
   for (;;) {
     Outcome o = ReadLine(got, until);
-    if (o == Outcome::NoAnswer) busyUntil_ = std::max(busyUntil_, sent + milliseconds(kCheckMs + kSlackMs));
+    if (o == Outcome::NoAnswer || o == Outcome::Stopped)
+      busyUntil_ = std::max(busyUntil_, sent + milliseconds(kCheckMs + kSlackMs));
     if (o != Outcome::Done) return o;
     if (got == version_) break;
     if (int e = 0; !refused && AdapterRefusal(got, e)) refusal = got, error = e, refused = true;
@@ -319,7 +337,7 @@ Outcome Adapter::SetEoi(bool on) { return Setting(eoi_, on ? 1 : 0, "++eoi"); }
 
 Outcome Adapter::WriteData(const void* buf, int count) { return Send(EscapeData(buf, count)); }
 
-Outcome Adapter::StartRead(const ReadRequest& r, int budgetMs) {
+Outcome Adapter::StartRead(const ReadRequest& r, int budgetMs, bool fresh) {
   // An AR488 0.53 reads a number after "++read" as an address: read to EOI
   // there and stop at the EOS byte here.
   const bool toEoi = !r.stopAtEos || kind_.readTakesNoEndByte;
@@ -328,16 +346,24 @@ Outcome Adapter::StartRead(const ReadRequest& r, int budgetMs) {
     bool none[256] = {};
     mark_ = ChooseMark(mark_, none, avoid);
   }
-  Outcome o = Setting(readTmo_, ReadTimeoutFor(budgetMs), "++read_tmo_ms");
-  if (o == Outcome::Done) o = Setting(eotChar_, mark_, "++eot_char");
-  if (o == Outcome::Done) o = Command(toEoi ? std::string("++read eoi") : "++read " + std::to_string(avoid));
-  if (o != Outcome::Done) return o;
+  const int tmo = ReadTimeoutFor(budgetMs);
+  std::string lines;
+  if (readTmo_ != tmo) lines += "++read_tmo_ms " + std::to_string(tmo) + "\n";
+  if (eotChar_ != mark_) lines += "++eot_char " + std::to_string(mark_) + "\n";
+  lines += toEoi ? std::string("++read eoi\n") : "++read " + std::to_string(avoid) + "\n";
+  // Going on with a response, what is on its way is more of it: the stream
+  // is not cleaned first.
+  if (Outcome o = fresh ? Send(lines) : Transmit(lines); o != Outcome::Done) return o;
+  readTmo_ = tmo;
+  eotChar_ = mark_;
   reading_ = true;
   readingKey_ = pad_ | sad_ << 8;
   readingToEoi_ = toEoi;
-  scan_.Reset();
-  std::fill(std::begin(seen_), std::end(seen_), false);
-  replyTaken_ = 0;
+  if (fresh) {
+    scan_.Reset();
+    std::fill(std::begin(seen_), std::end(seen_), false);
+    replyTaken_ = 0;
+  }
   lastHeard_ = Clock::now();
   return Outcome::Done;
 }
@@ -369,13 +395,18 @@ Adapter::Take Adapter::TakeBytes(uint8_t* buf, const ReadRequest& r, ReadResult&
           eosHit = true;
         }
       }
+      // A mark with nothing behind it yet may be the end even here: the
+      // header may have been text that only looked like one.
+      const bool markLast = !eosHit && inAt_ + n == inEnd_ && p[n - 1] == mark_;
+      if (markLast) --n;
       std::memcpy(buf + result.count, p, n);
       for (size_t i = 0; i < n; ++i) seen_[p[i]] = true;
       result.count += static_cast<int>(n);
       inAt_ += n;
       replyTaken_ += n;
-      scan_.SkipPayload(n);
+      scan_.TakePayload(p, n);
       if (eosHit) return EosReached(result);
+      if (markLast) return Take::Mark;
       continue;
     }
     if (*p == mark_ && inAt_ + 1 == inEnd_) return Take::Mark;
@@ -469,7 +500,8 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
             const uint8_t c = static_cast<uint8_t>(in_[inAt_++]);
             buf[result.count++] = c;
             seen_[c] = true;
-            scan_.Feed(c);
+            if (scan_.InPayload()) scan_.TakePayload(&c, 1);
+            else scan_.Feed(c);
             ++replyTaken_;
             if (r.stopAtEos && c == static_cast<uint8_t>(r.eosChar)) {
               EosReached(result);
@@ -497,14 +529,18 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
     if (got > 0) continue;
     const auto now = Clock::now();
     if (now >= adapterDone) {
-      // The adapter's own timeout ended its read without EOI.
-      FinishReply();
-      if (result.count > 0 || !askAgain || Clock::now() >= deadline_) {
-        result.timedOut = result.count == 0;
+      // The adapter's own timeout ended its read without EOI: ask again
+      // while the call's time lasts, the talker going on where it left off.
+      if (!askAgain || now >= deadline_) {
+        FinishReply();
+        result.timedOut = askAgain || result.count == 0;
         return Outcome::Done;
       }
+      reading_ = false;
       const int left = MsUntil(deadline_);
-      if (Outcome o = StartRead(r, left < 0 ? -1 : (left + 99) / 100 * 100); o != Outcome::Done) return o;
+      if (Outcome o = StartRead(r, left < 0 ? -1 : (left + 99) / 100 * 100, replyTaken_ == 0);
+          o != Outcome::Done)
+        return o;
       continue;
     }
     if (now < deadline_) continue;
@@ -520,7 +556,7 @@ Outcome Adapter::Read(uint8_t* buf, const ReadRequest& r, ReadResult& result) {
   result = {};
   if (r.count <= 0) return Outcome::Done;
   if (!(reading_ && readingKey_ == (pad_ | sad_ << 8))) {
-    if (Outcome o = StartRead(r, callMs_); o != Outcome::Done) return o;
+    if (Outcome o = StartRead(r, callMs_, true); o != Outcome::Done) return o;
   }
   return ReadReply(buf, r, result, true);
 }

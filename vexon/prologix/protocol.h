@@ -86,7 +86,8 @@ class Adapter {
   // waiting at most waitMs (and within the call's time).
   Outcome Ask(const std::string& line, std::string& answer, int waitMs);
   // Asks for a device's status byte with the read timeout set from the
-  // call's time, asking again while the call's time lasts.
+  // call's time (at most the adapter's short one), asking again while the
+  // call's time lasts.
   Outcome Poll(std::string& answer);
   // Waits ms, or until Stop.
   Outcome Pause(int ms);
@@ -102,18 +103,22 @@ class Adapter {
   // time is up while the device says nothing.
   Outcome Read(uint8_t* buf, const ReadRequest& r, ReadResult& result);
 
-  // The "++read_tmo_ms" value for a wait of budgetMs (negative: no limit).
+  // The "++read_tmo_ms" value for a wait of budgetMs (negative: no limit):
+  // never long, so that the adapter is soon free after a call stops listening.
   int ReadTimeoutFor(int budgetMs) const;
 
  private:
   enum class Take { Wanted, Mark, More };
 
   Outcome SetUp();
+  // Cleans the stream (Settle), then sends.
   Outcome Send(const std::string& bytes);
+  Outcome Transmit(const std::string& bytes);
   Outcome Setting(int& known, int value, const char* command);
   Outcome Settle();
   Outcome DiscardReply();
-  Outcome StartRead(const ReadRequest& r, int budgetMs);
+  // Sends "++read"; fresh for a new response, else the same one goes on.
+  Outcome StartRead(const ReadRequest& r, int budgetMs, bool fresh);
   Outcome ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& result, bool askAgain);
   Take EosReached(ReadResult& result);
   Outcome CheckRefusal();

@@ -4,10 +4,13 @@
 namespace vexon::prologix {
 
 void ReplyScan::Feed(uint8_t c) {
+  const bool atStart = elementStart;
+  elementStart = false;
   switch (state) {
     case kText:
-      if (c == '#') state = kHash;
+      if (c == '#' && atStart) state = kHash;
       else if (!IsTextByte(c)) state = kBinary;
+      else elementStart = c == ',' || c == ';' || c == ' ';
       break;
     case kHash:
       if (c >= '1' && c <= '9') {
@@ -27,6 +30,8 @@ void ReplyScan::Feed(uint8_t c) {
       length = length * 10 + static_cast<uint64_t>(c - '0');
       if (--digitsLeft == 0) {
         payloadLeft = length;
+        payloadText = true;
+        payloadLast = 0;
         state = length ? kPayload : kText;
       }
       break;
@@ -34,6 +39,14 @@ void ReplyScan::Feed(uint8_t c) {
     case kBinary:
       break;
   }
+}
+
+void ReplyScan::TakePayload(const uint8_t* p, uint64_t n) {
+  if (!n) return;
+  for (uint64_t i = 0; i < n && payloadText; ++i) payloadText = IsTextByte(p[i]);
+  payloadLast = p[n - 1];
+  payloadLeft -= n;
+  if (!payloadLeft) state = kText;
 }
 
 int ChooseMark(int mark, const bool seen[256], int avoid) {

@@ -27,12 +27,19 @@ TEST(ReplyScan, WhereAMarkEndsTheReplyAtOnce) {
       {std::string("\x01\x02", 2), false},  // binary without a header
       {"#1", true},                  // a header cut short: the device ended there
       {"A#B", true},                 // '#' in text
+      {"A#3100", true},              // '#' inside a word starts no block
+      {"1.5,#3100", false},          // after a separator it does
+      {"CURV #3100", false},         // and after a header
+      {"Error #12\n", true},         // a payload of text ending in LF: text after all
+      {"#3100\n\xfe", false},        // a payload that is not text
+      {"#3100\nab", false},          // text, but not ending in LF
   };
   for (const Row& r : rows) {
     ReplyScan s;
     for (char c : r.bytes) {
-      if (s.InPayload()) s.SkipPayload(1);
-      else s.Feed(static_cast<uint8_t>(c));
+      const auto b = static_cast<uint8_t>(c);
+      if (s.InPayload()) s.TakePayload(&b, 1);
+      else s.Feed(b);
     }
     EXPECT_EQ(s.MarkEndsNow(0xFF), r.endsNow) << r.bytes;
   }
