@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "../vexon/async_session.h"
 #include "vexon/router/bus_file.h"
 #include "vexon/router/driver_api.h"
 #include "vexon/router/router.h"
@@ -155,6 +156,12 @@ std::vector<std::string> Session(int board) {
 TEST(Vxi11BackEnd, SameResultsAsTheSimulatedBus) {
   // The gateway's bus and ours start alike and see the session once each.
   const std::vector<std::string> direct = Session(kSim), remote = Session(kVxi);
+  ASSERT_EQ(remote.size(), direct.size());
+  for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
+TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
+  const std::vector<std::string> direct = async_session::Session(kSim), remote = async_session::Session(kVxi);
   ASSERT_EQ(remote.size(), direct.size());
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
 }
