@@ -29,6 +29,11 @@ struct Backend {
   std::string (*describeBoard)(const BoardSettings& settings) = nullptr;
   // Whether the bus file may place simulated instruments on its boards.
   bool placesInstruments = false;
+  // The reader of the bus file's instrument definitions (`devices`): one
+  // entry named name into out, throwing BusFileError with the place of the
+  // first fault. The bus file's definitions need a back end that has it.
+  void (*readInstrument)(const YamlFile& file, const std::string& name, const YAML::Node& entry,
+                         InstrumentDefinition& out) = nullptr;
   // Whether names on its boards may give a `link` of the server's own in
   // place of an address (openLink opens them).
   bool takesLinks = false;

@@ -9,7 +9,7 @@
 
 #include <vexon.h>
 
-#include "../sim/described/definition.h"
+#include "described_definition.h"
 
 namespace vexon {
 
@@ -17,7 +17,7 @@ namespace vexon {
 constexpr int kMaxBoards = 16;
 
 // An instrument definition without `model` (pyvisa-sim's format), as the
-// simulator's reader gives it (sim/described/definition_reader.h).
+// reader of the back end that places instruments gives it.
 using DescribedInstrument = vorel::sim::described::Definition;
 
 // An instrument definition of `devices`.

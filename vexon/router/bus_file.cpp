@@ -16,7 +16,6 @@
 #include <map>
 #include <regex>
 
-#include "../sim/definition_reader.h"
 #include "backend.h"
 #include "yaml_text.h"
 
@@ -125,6 +124,17 @@ void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) 
   }
 }
 
+// One instrument definition of `devices`, read by the back end that places
+// instruments.
+void ReadDefinition(const YamlFile& file, const std::string& name, const YAML::Node& node,
+                    InstrumentDefinition& d) {
+  int count = 0;
+  const Backend* all = AllBackends(count);
+  for (int i = 0; i < count; ++i)
+    if (all[i].readInstrument) return all[i].readInstrument(file, name, node, d);
+  file.Fail(node, "devices: this build has no back end that simulates instruments");
+}
+
 // The definition a resource names: from `devices`, or from another file.
 InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entry, const BusConfig& bus) {
   YAML::Node device = Child(entry, "device");
@@ -144,7 +154,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& entr
   YAML::Node definition = Child(Child(root, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
   InstrumentDefinition d;
-  vorel::sim::ReadInstrumentDefinition(other, name, definition, d);
+  ReadDefinition(other, name, definition, d);
   d.described.seed = bus.seed;
   return d;
 }
@@ -311,7 +321,7 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
   if (!Empty(devices))
     for (const auto& kv : devices) {
       InstrumentDefinition d;
-      vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d);
+      ReadDefinition(file, kv.first.Scalar(), kv.second, d);
       d.described.seed = bus.seed;
       bus.definitions.push_back(d);
     }
