@@ -166,6 +166,20 @@ TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
 }
 
+TEST(Vxi11BackEnd, ParallelPollConfigurationFromCommandBytes) {
+  const uint16_t meter[] = {1, NOADDR}, none[] = {NOADDR};
+  for (int board : {kSim, kVxi}) {
+    PPollConfig(board, 1, 3, 1);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollUnconfig(board, meter);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollUnconfig(board, none);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollConfig(board, 1, 9, 1);
+    EXPECT_EQ(Iberr(), EARG) << board;
+  }
+}
+
 TEST(Vxi11BackEnd, InstrumentByItsLinkName) {
   int scope = ibfindA("scope");
   ASSERT_GE(scope, 0) << Iberr();

@@ -1,7 +1,8 @@
 // The 488.2 routines (and ibln) made of a back end's simpler operations:
 // AllSpoll and FindRQS of serial polls, DevClearList and TriggerList of one
 // clear or trigger each, SetRWLS of REN and LLO, TestSys and ResetSys of
-// sends and receives, ibln of the back end's listener search. Each calls the
+// sends and receives, ibln of the back end's listener search, PPollConfig
+// and PPollUnconfig of command bytes. Each calls the
 // back end's own operations through its completed table, so each part
 // leaves the status as it would alone.
 #include "built_routines.h"
@@ -9,7 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+
 #include "addresses.h"
+#include "gpib_commands.h"
 #include "router.h"
 #include "status.h"
 
@@ -141,6 +145,43 @@ void ResetSys(int board, const uint16_t* list) {
   if (SendEach(b, board, list, "*RST")) Done(0);
 }
 
+// Appends the listen address of a device (and its secondary) to bytes.
+void Listener(std::string& bytes, uint16_t a) {
+  bytes += static_cast<char>(command::LAD | (a & 0xFF));
+  if (a >> 8) bytes += static_cast<char>(a >> 8);
+}
+
+void SendCommands(int board, const std::string& bytes) {
+  Ops(board).SendCmds(board, bytes.data(), static_cast<int>(bytes.size()));
+  if (!(LastStatus() & ERR)) Done(0);
+}
+
+// The device answers a parallel poll on dataLine (1 to 8) when its
+// individual status is lineSense: PPC and PPE to it alone.
+void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
+  if (dataLine < 1 || dataLine > 8 || (lineSense != 0 && lineSense != 1)) return void(Fail(0, EARG));
+  if (!ValidAddress(address)) return void(Fail(0, ENOL));
+  std::string bytes(1, static_cast<char>(command::UNL));
+  Listener(bytes, address);
+  bytes += static_cast<char>(command::PPC);
+  bytes += static_cast<char>(command::PPE | lineSense << 3 | (dataLine - 1));
+  bytes += static_cast<char>(command::UNL);
+  SendCommands(board, bytes);
+}
+
+// PPC and PPD to the listed devices; an empty list is PPU to all.
+void PPollUnconfig(int board, const uint16_t* list) {
+  if (!list) return void(Fail(0, EARG));
+  if (AnyInvalid(list)) return void(Fail(0, ENOL));
+  if (list[0] == NOADDR) return SendCommands(board, std::string(1, static_cast<char>(command::PPU)));
+  std::string bytes(1, static_cast<char>(command::UNL));
+  ForList(list, [&](int, uint16_t a) { Listener(bytes, a); });
+  bytes += static_cast<char>(command::PPC);
+  bytes += static_cast<char>(command::PPD);
+  bytes += static_cast<char>(command::UNL);
+  SendCommands(board, bytes);
+}
+
 // Whether a device listens at pad (and sad: 0 none, 0x60 to 0x7E, or any
 // with 0xFFFF or -1), by the back end's search of the handle's board.
 int ListenerAt(int ud, int pad, int sad, short* listen) {
@@ -176,6 +217,10 @@ void BuildRoutines(const Backend& given, Backend& b) {
     if (given.SendIFC && (given.DevClear || given.DevClearList) && !given.ResetSys) b.ResetSys = &ResetSys;
   }
   if (given.FindLstn && !given.ibln) b.ibln = &ListenerAt;
+  if (given.SendCmds) {
+    if (!given.PPollConfig) b.PPollConfig = &PPollConfig;
+    if (!given.PPollUnconfig) b.PPollUnconfig = &PPollUnconfig;
+  }
 }
 
 }  // namespace vexon
