@@ -47,7 +47,9 @@ inline std::string Notified(const std::string& what, const Heard& h) {
   return h.called ? Outcome(what, h.sta, h.err, h.cnt) : what + ": never called";
 }
 
-inline std::vector<std::string> Session(int board) {
+// stops: whether a read of nothing waits on this board long enough for
+// ibstop to end it (not so through the gateway, whose read may end first).
+inline std::vector<std::string> Session(int board, bool stops = true) {
   std::vector<std::string> out;
   char buf[100] = {};
   const int dmm = ibdev(board, 1, 0, 12 /* 3 s */, 1, 0), loop = ibdev(board, 2, 0, 12, 1, 0);
@@ -72,11 +74,13 @@ inline std::vector<std::string> Session(int board) {
   ibnotify(loop, 0, nullptr, nullptr);
 
   // Nothing to say: ibstop ends the read long before its timeout.
-  ibrda(dmm, buf, sizeof buf);
-  ibstop(dmm);
-  out.push_back(Last("stopped"));
-  ibwait(dmm, CMPL);
-  out.push_back(Last("after the stop"));
+  if (stops) {
+    ibrda(dmm, buf, sizeof buf);
+    ibstop(dmm);
+    out.push_back(Last("stopped"));
+    ibwait(dmm, CMPL);
+    out.push_back(Last("after the stop"));
+  }
   ibrda(dmm, nullptr, 10);
   out.push_back(Last("no buffer"));
 

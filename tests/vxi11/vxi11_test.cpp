@@ -161,7 +161,8 @@ TEST(Vxi11BackEnd, SameResultsAsTheSimulatedBus) {
 }
 
 TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
-  const std::vector<std::string> direct = async_session::Session(kSim), remote = async_session::Session(kVxi);
+  const std::vector<std::string> direct = async_session::Session(kSim, false),
+                                 remote = async_session::Session(kVxi, false);
   ASSERT_EQ(remote.size(), direct.size());
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
 }
