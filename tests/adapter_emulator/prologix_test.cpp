@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "../vexon/async_session.h"
 #include "adapter_bus.h"
 #include "vexon/router/driver_api.h"
 
@@ -101,6 +102,13 @@ TEST(PrologixBackEnd, SameResultsAsTheSimulatedBus) {
   EXPECT_EQ(Session(kPty), direct);
 }
 
+TEST(PrologixBackEnd, BuiltCallsGiveTheSimulatedBusResults) {
+  std::vector<std::string> direct = async_session::Session(kSim);
+  EXPECT_EQ(async_session::Session(kTcp), direct);
+  direct = async_session::Session(kSim);
+  EXPECT_EQ(async_session::Session(kPty), direct);
+}
+
 TEST(PrologixBackEnd, RepeatedQueryCostsTwoLines) {
   for (int board : {kTcp, kPty}) {
     int dmm = ibdev(board, 1, 0, 11, 1, 0);
@@ -121,7 +129,7 @@ TEST(PrologixBackEnd, RepeatedQueryCostsTwoLines) {
 
 TEST(PrologixBackEnd, CallsTheAdaptersCannotMakeFailWithEcap) {
   int board = ibfindA("gpib2"), dmm = ibdev(kTcp, 1, 0, 11, 1, 0);
-  char buf[8] = {}, ppr = 0;
+  char ppr = 0;
   const uint16_t list[] = {1, NOADDR};
   short result = 0;
   struct Row {
@@ -136,9 +144,6 @@ TEST(PrologixBackEnd, CallsTheAdaptersCannotMakeFailWithEcap) {
       {"ibpct", [&] { ibpct(dmm); }},
       {"ibppc", [&] { ibppc(dmm, 0x61); }},
       {"ibrpp", [&] { ibrpp(board, &ppr); }},
-      {"ibrda", [&] { ibrda(dmm, buf, 8); }},
-      {"ibwrta", [&] { ibwrta(dmm, "x", 1); }},
-      {"ibnotify", [&] { ibnotify(dmm, 0, nullptr, nullptr); }},
       {"board ibwrt", [&] { ibwrt(board, "x", 1); }},
       {"SendCmds", [&] { SendCmds(kTcp, "?", 1); }},
       {"PPollConfig", [&] { PPollConfig(kTcp, 1, 1, 1); }},
@@ -246,6 +251,20 @@ TEST(Ar488BackEnd, ServiceRequestsAndTheExtraCommands) {
   EXPECT_EQ(std::vector<uint16_t>(found, found + 5), std::vector<uint16_t>(direct, direct + 5));
   FindLstn(kAr488, pads, found, 2);
   EXPECT_EQ(Iberr(), ETAB);
+  // ibln asks the same search, for the board handle and for a device's board.
+  const int dmm = ibdev(kAr488, 1, 0, 13, 1, 0);
+  struct Listener {
+    int ud, pad, sad;
+    short listens;
+  } const asked[] = {{board, 1, 0, 1}, {board, 6, 0, 0}, {board, 4, 0x60, 1}, {board, 4, 0, 0},
+                         {dmm, 4, -1, 1}, {dmm, 2, 0x61, 0}};
+  for (const Listener& l : asked) {
+    short listens = -1;
+    ibln(l.ud, l.pad, l.sad, &listens);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << l.pad << " " << l.sad;
+    EXPECT_EQ(listens, l.listens) << l.pad << " " << l.sad;
+  }
+  ibonl(dmm, 0);
   const uint16_t none[] = {NOADDR};
   struct Row {
     const char* call;

@@ -31,16 +31,6 @@ const Layer kLayers[] = {
     {"vxi11", {}},  // the VXI-11 protocol (rpcgen input), for the gateway and a back end
 };
 
-// The router still reads instrument definitions with the simulator's reader.
-struct Exception {
-  const char* file;
-  const char* include;
-};
-const Exception kExceptions[] = {
-    {"router/bus_config.h", "sim/described/definition.h"},
-    {"router/bus_file.cpp", "sim/definition_reader.h"},
-};
-
 const Layer* LayerOf(const std::string& folder) {
   for (const Layer& l : kLayers)
     if (folder == l.folder) return &l;
@@ -48,8 +38,6 @@ const Layer* LayerOf(const std::string& folder) {
 }
 
 bool Allowed(const std::string& file, const std::string& target) {
-  for (const Exception& e : kExceptions)
-    if (file == e.file && target == e.include) return true;
   const std::string from = file.substr(0, file.find('/')), to = target.substr(0, target.find('/'));
   if (from == to) return true;
   const Layer* layer = LayerOf(from);

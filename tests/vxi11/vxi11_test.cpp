@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "../vexon/async_session.h"
 #include "vexon/router/bus_file.h"
 #include "vexon/router/driver_api.h"
 #include "vexon/router/router.h"
@@ -157,6 +158,27 @@ TEST(Vxi11BackEnd, SameResultsAsTheSimulatedBus) {
   const std::vector<std::string> direct = Session(kSim), remote = Session(kVxi);
   ASSERT_EQ(remote.size(), direct.size());
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
+TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
+  const std::vector<std::string> direct = async_session::Session(kSim, false),
+                                 remote = async_session::Session(kVxi, false);
+  ASSERT_EQ(remote.size(), direct.size());
+  for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
+TEST(Vxi11BackEnd, ParallelPollConfigurationFromCommandBytes) {
+  const uint16_t meter[] = {1, NOADDR}, none[] = {NOADDR};
+  for (int board : {kSim, kVxi}) {
+    PPollConfig(board, 1, 3, 1);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollUnconfig(board, meter);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollUnconfig(board, none);
+    EXPECT_EQ(Ibsta() & (ERR | CMPL), CMPL) << board;
+    PPollConfig(board, 1, 9, 1);
+    EXPECT_EQ(Iberr(), EARG) << board;
+  }
 }
 
 TEST(Vxi11BackEnd, InstrumentByItsLinkName) {

@@ -1,8 +1,6 @@
 // The back ends "prologix" and "ar488": one set of operations, the AR488's
 // extra commands used only where the board says ar488.
-#include <cerrno>
-#include <type_traits>
-
+#include "../router/guarded.h"
 #include "calls.h"
 #include "options.h"
 
@@ -16,27 +14,6 @@ std::string DescribeBoard(const BoardSettings& b);
 namespace {
 
 namespace px = prologix;
-
-// Nothing thrown leaves an operation: a failure to allocate fails the call.
-template <auto F>
-struct Guarded;
-template <class R, class... A, R (*F)(A...)>
-struct Guarded<F> {
-  static R Call(A... args) {
-    try {
-      return F(args...);
-    } catch (...) {
-      if constexpr (std::is_same_v<R, void>) {
-        Fail(0, EDVR, ENOMEM);
-      } else if constexpr (std::is_same_v<R, bool>) {
-        Fail(0, EDVR, ENOMEM);
-        return false;
-      } else {
-        return Fail(0, EDVR, ENOMEM);
-      }
-    }
-  }
-};
 
 template <bool kAr488>
 bool OpenBoard(const BoardSettings& s) {
@@ -73,15 +50,12 @@ Backend AdapterBackend() {
   VEXON_ADAPTER_OPERATION(SendList)
   VEXON_ADAPTER_OPERATION(Receive)
   VEXON_ADAPTER_OPERATION(DevClear)
-  VEXON_ADAPTER_OPERATION(DevClearList)
   VEXON_ADAPTER_OPERATION(Trigger)
   VEXON_ADAPTER_OPERATION(TriggerList)
   VEXON_ADAPTER_OPERATION(EnableLocal)
   VEXON_ADAPTER_OPERATION(SendLLO)
   VEXON_ADAPTER_OPERATION(SendIFC)
   VEXON_ADAPTER_OPERATION(ReadStatusByte)
-  VEXON_ADAPTER_OPERATION(AllSpoll)
-  VEXON_ADAPTER_OPERATION(FindRQS)
   VEXON_ADAPTER_OPERATION(TestSRQ)
   VEXON_ADAPTER_OPERATION(WaitSRQ)
   if (kAr488) {  // what only the AR488's commands allow

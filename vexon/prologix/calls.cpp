@@ -108,18 +108,19 @@ int ibsic(int ud) {
   return Finish(c.base() | CMPL, 0, 0);
 }
 
+// Only a board's SRQ wait holds the board: what answers at once answers
+// while another call runs there.
 int ibwait(int ud, int mask) {
-  Held c(ud);
-  if (mask & ~WaitConditions(c.h.isBoard)) return Fail(c.base(), EARG);
-  const int now = c.base() | CMPL;
+  const Handle& h = HandleAt(ud);
+  if (mask & ~WaitConditions(h.isBoard)) return Fail(BaseOf(h), EARG);
+  const int now = BaseOf(h) | CMPL;
   if (mask == 0 || (mask & now)) return Finish(now, 0, LastCount());
-  if (c.h.isBoard && (mask & SRQI)) {
-    int srq = WaitForSrq(c.b, c.base(), c.timeoutMs());
-    if (srq < 0) return LastStatus();
-    return Finish(now | (srq ? SRQI : TIMO), 0, LastCount());
-  }
   // Nothing else the adapter can report comes about while the program waits.
-  return Finish(now | TIMO, 0, LastCount());
+  if (!h.isBoard || !(mask & SRQI)) return Finish(now | TIMO, 0, LastCount());
+  Held c(ud);
+  int srq = WaitForSrq(c.b, c.base(), c.timeoutMs());
+  if (srq < 0) return LastStatus();
+  return Finish(now | (srq ? SRQI : TIMO), 0, LastCount());
 }
 
 // Never waits for the board: the call it ends holds it.

@@ -108,8 +108,6 @@ void DevClear(int board, uint16_t address) {
   DeviceCommand(c.b, kBoardBase, address & 0xFF, address >> 8, "++clr", c.timeoutMs());
 }
 
-void DevClearList(int board, const uint16_t* list) { ToListed(board, list, "++dcl", "++clr"); }
-
 void Trigger(int board, uint16_t address) {
   HeldBoard c(board);
   if (address == NOADDR) return Refuse(ECAP);
@@ -182,45 +180,6 @@ void ReadStatusByte(int board, uint16_t address, short* result) {
   short v = static_cast<short>(stb);
   std::memcpy(result, &v, sizeof v);
   Done(1);
-}
-
-void AllSpoll(int board, const uint16_t* list, short* results) {
-  HeldBoard c(board);
-  if (!list || !results) return Refuse(EARG);
-  int n = 0;
-  bool failed = false;
-  ForList(list, [&](int i, uint16_t a) {
-    if (failed) return;
-    int stb = ValidAddress(a) ? SerialPoll(c.b, kBoardBase, a & 0xFF, a >> 8, c.timeoutMs())
-                              : (Fail(kBoardBase | TIMO, EABO), -1);
-    if (stb < 0) return void(failed = true);
-    results[i] = static_cast<short>(stb);
-    n = i + 1;
-  });
-  if (failed) return void(Finish(LastStatus(), LastError(), n));
-  Done(n);
-}
-
-void FindRQS(int board, const uint16_t* list, short* result) {
-  HeldBoard c(board);
-  if (!list || !result) return Refuse(EARG);
-  int found = -1, idx = 0;
-  bool failed = false;
-  ForList(list, [&](int i, uint16_t a) {
-    if (found >= 0 || failed) return;
-    idx = i;
-    int stb = ValidAddress(a) ? SerialPoll(c.b, kBoardBase, a & 0xFF, a >> 8, c.timeoutMs())
-                              : (Fail(kBoardBase | TIMO, EABO), -1);
-    if (stb < 0) return void(failed = true);
-    if (stb & 0x40) {
-      found = i;
-      short v = static_cast<short>(stb);
-      std::memcpy(result, &v, sizeof v);
-    }
-  });
-  if (failed) return void(Finish(LastStatus(), LastError(), idx));
-  if (found < 0) return void(Fail(kBoardBase, ETAB, list[0] == NOADDR ? 0 : idx + 1));
-  Done(found);
 }
 
 void FindLstn(int board, const uint16_t* padList, uint16_t* results, int limit) {

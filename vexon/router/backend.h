@@ -29,6 +29,15 @@ struct Backend {
   std::string (*describeBoard)(const BoardSettings& settings) = nullptr;
   // Whether the bus file may place simulated instruments on its boards.
   bool placesInstruments = false;
+  // The reader of the bus file's instrument definitions (`devices`): one
+  // entry named name into out, with channelIds in place of its channel
+  // groups' own ids, throwing BusFileError with the place of the first
+  // fault. With idsFromResources a group without ids is left to the
+  // resources that place the definition. The bus file's definitions need a
+  // back end that has it.
+  void (*readInstrument)(const YamlFile& file, const std::string& name, const YAML::Node& entry,
+                         InstrumentDefinition& out, const ChannelIds& channelIds,
+                         bool idsFromResources) = nullptr;
   // Whether names on its boards may give a `link` of the server's own in
   // place of an address (openLink opens them).
   bool takesLinks = false;
@@ -60,9 +69,22 @@ struct Backend {
   VEXON_BOARD_ROUTINES(VEXON_ROUTINE_MEMBER)
 #undef VEXON_HANDLE_MEMBER
 #undef VEXON_ROUTINE_MEMBER
+
+  // Set by CompleteBackend where the router builds the asynchronous calls on
+  // the back end's synchronous ones (async_calls.h): the back end's own
+  // operations that the router's ibwait, ibstop, ibonl and ibnotify call in
+  // turn. ibnotify is null when the back end has none.
+  struct Own {
+    int (*ibwait)(int ud, int mask) = nullptr;
+    int (*ibstop)(int ud) = nullptr;
+    int (*ibonl)(int ud, int v) = nullptr;
+    int (*ibnotify)(int ud, int mask, NotifyCallback cb, void* refData) = nullptr;
+  } own;
 };
 
-// The same operations with every empty one filled by its default.
+// The same operations with every empty one filled: by what the router builds
+// from the operations the back end has (async_calls.h, built_routines.h),
+// else by its default.
 Backend CompleteBackend(Backend b);
 
 // The back ends this build knows, by name; null for an unknown name.

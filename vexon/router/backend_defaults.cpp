@@ -1,6 +1,9 @@
 // The shared defaults of the back-end interface: a call a back end does not
-// have fails with ERR and ECAP (ibcntl 0).
+// have and the router cannot build from the ones it has fails with ERR and
+// ECAP (ibcntl 0).
+#include "async_calls.h"
 #include "backend.h"
+#include "built_routines.h"
 #include "status.h"
 
 namespace vexon {
@@ -40,6 +43,7 @@ int Online(int, int) { return Finish(CMPL, 0, 0); }
 }  // namespace
 
 Backend CompleteBackend(Backend b) {
+  const Backend given = b;
   if (!b.openBoard) b.openBoard = &OpenAnyBoard;
   if (!b.describeBoard) b.describeBoard = &NoSettings;
   if (!b.closeBoard) b.closeBoard = &CloseNothing;
@@ -52,6 +56,8 @@ Backend CompleteBackend(Backend b) {
   VEXON_HANDLE_CALLS(VEXON_FILL)
   VEXON_BOARD_ROUTINES(VEXON_FILL)
 #undef VEXON_FILL
+  BuildRoutines(given, b);
+  BuildAsyncCalls(given, b);
   return b;
 }
 

@@ -9,7 +9,7 @@
 
 #include <vexon.h>
 
-#include "../sim/described/definition.h"
+#include "described_definition.h"
 
 namespace vexon {
 
@@ -17,10 +17,14 @@ namespace vexon {
 constexpr int kMaxBoards = 16;
 
 // An instrument definition without `model` (pyvisa-sim's format), as the
-// simulator's reader gives it (sim/described/definition_reader.h).
+// reader of the back end that places instruments gives it.
 using DescribedInstrument = vorel::sim::described::Definition;
 
 // An instrument definition of `devices`.
+// Channel ids by channel group, from a resource's `channel_ids`: they take
+// the place of the group's own `ids`.
+using ChannelIds = std::map<std::string, std::vector<std::string>>;
+
 struct InstrumentDefinition {
   std::string name;
   std::string model;  // a built-in model ("meter", ...), empty for a described one

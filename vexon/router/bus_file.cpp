@@ -16,7 +16,6 @@
 #include <map>
 #include <regex>
 
-#include "../sim/definition_reader.h"
 #include "backend.h"
 #include "bundled_files.h"
 #include "recording_writer.h"
@@ -127,11 +126,22 @@ void ReadBoards(const YamlFile& file, const YAML::Node& boards, BusConfig& bus) 
   }
 }
 
+// One instrument definition of `devices`, read by the back end that places
+// instruments.
+void ReadDefinition(const YamlFile& file, const std::string& name, const YAML::Node& node,
+                    InstrumentDefinition& d, const ChannelIds& ids = {}, bool idsFromResources = false) {
+  int count = 0;
+  const Backend* all = AllBackends(count);
+  for (int i = 0; i < count; ++i)
+    if (all[i].readInstrument) return all[i].readInstrument(file, name, node, d, ids, idsFromResources);
+  file.Fail(node, "devices: this build has no back end that simulates instruments");
+}
+
 // A resource's `channel_ids`: ids by channel group, each group one that the
 // definition has.
-vorel::sim::ChannelIds ReadChannelIds(const YamlFile& file, const YAML::Node& given, const YAML::Node& definition,
+ChannelIds ReadChannelIds(const YamlFile& file, const YAML::Node& given, const YAML::Node& definition,
                                       const std::string& device) {
-  vorel::sim::ChannelIds ids;
+  ChannelIds ids;
   file.CheckMap(given, "channel_ids");
   if (Empty(given)) return ids;
   const YAML::Node groups = Child(definition, "channels");
@@ -164,10 +174,10 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
       // whose ids the resource does not give.
       if (!channelIds.IsDefined() && !d.described.channelsWithoutIds) return d;
       const YAML::Node definition = Child(Child(root, "devices"), name);
-      vorel::sim::ChannelIds ids;
+      ChannelIds ids;
       if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
       InstrumentDefinition copy;
-      vorel::sim::ReadInstrumentDefinition(file, name, definition, copy, ids);
+      ReadDefinition(file, name, definition, copy, ids);
       copy.described.seed = bus.seed;
       return copy;
     }
@@ -192,10 +202,10 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
   const YAML::Node otherRoot = ParseYaml(other, text);
   YAML::Node definition = Child(Child(otherRoot, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
-  vorel::sim::ChannelIds ids;
+  ChannelIds ids;
   if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
   InstrumentDefinition d;
-  vorel::sim::ReadInstrumentDefinition(other, name, definition, d, ids);
+  ReadDefinition(other, name, definition, d, ids);
   d.described.seed = bus.seed;
   return d;
 }
@@ -380,7 +390,7 @@ void ReadBusFile(const std::string& text, const std::string& path, BusConfig& bu
   if (!Empty(devices))
     for (const auto& kv : devices) {
       InstrumentDefinition d;
-      vorel::sim::ReadInstrumentDefinition(file, kv.first.Scalar(), kv.second, d, {}, true);
+      ReadDefinition(file, kv.first.Scalar(), kv.second, d, {}, true);
       d.described.seed = bus.seed;
       bus.definitions.push_back(d);
     }

@@ -1,5 +1,6 @@
 // The simulated bus as a back end of the router: it has every call.
 #include "calls.h"
+#include "definition_reader.h"
 
 namespace vorel::sim {
 void ReadBoardEntry(const vexon::YamlFile& file, const YAML::Node& node, vexon::BoardSettings& b);
@@ -15,6 +16,7 @@ Backend SimBackend() {
   b.readBoard = &sim::ReadBoardEntry;
   b.describeBoard = &sim::DescribeBoard;
   b.placesInstruments = true;
+  b.readInstrument = &sim::ReadInstrumentDefinition;
   b.openBoard = &sim::openBoard;
   b.closeBoard = &sim::closeBoard;
   b.openBoardHandle = &sim::openBoardHandle;

@@ -11,9 +11,7 @@
 
 namespace vorel::sim {
 
-// Channel ids by channel group, from a resource's `channel_ids`: they take
-// the place of the group's own `ids`.
-using ChannelIds = std::map<std::string, std::vector<std::string>>;
+using vexon::ChannelIds;
 
 // Reads the definition `node` named `name` from `file` into `out`, with the
 // ids channelIds gives in place of the groups' own. With idsFromResources a

@@ -1,37 +1,10 @@
 // The back end "vxi11": the router's operations filled from calls.h.
-#include <cerrno>
-#include <type_traits>
-
+#include "../router/guarded.h"
 #include "calls.h"
 
 namespace vexon {
 
-namespace {
-
 namespace vx = vxi11;
-
-// Nothing thrown leaves an operation: a failure to allocate fails the call.
-template <auto F>
-struct Guarded;
-template <class R, class... A, R (*F)(A...)>
-struct Guarded<F> {
-  static R Call(A... args) {
-    try {
-      return F(args...);
-    } catch (...) {
-      if constexpr (std::is_same_v<R, void>) {
-        Fail(0, EDVR, ENOMEM);
-      } else if constexpr (std::is_same_v<R, bool>) {
-        Fail(0, EDVR, ENOMEM);
-        return false;
-      } else {
-        return Fail(0, EDVR, ENOMEM);
-      }
-    }
-  }
-};
-
-}  // namespace
 
 Backend Vxi11Backend() {
   Backend b;
@@ -74,18 +47,13 @@ Backend Vxi11Backend() {
   VEXON_VXI11_OPERATION(RcvRespMsg)
   VEXON_VXI11_OPERATION(SendCmds)
   VEXON_VXI11_OPERATION(DevClear)
-  VEXON_VXI11_OPERATION(DevClearList)
   VEXON_VXI11_OPERATION(Trigger)
-  VEXON_VXI11_OPERATION(TriggerList)
   VEXON_VXI11_OPERATION(EnableLocal)
   VEXON_VXI11_OPERATION(EnableRemote)
-  VEXON_VXI11_OPERATION(SetRWLS)
   VEXON_VXI11_OPERATION(SendLLO)
   VEXON_VXI11_OPERATION(SendIFC)
   VEXON_VXI11_OPERATION(PassControl)
   VEXON_VXI11_OPERATION(ReadStatusByte)
-  VEXON_VXI11_OPERATION(AllSpoll)
-  VEXON_VXI11_OPERATION(FindRQS)
   VEXON_VXI11_OPERATION(TestSRQ)
   VEXON_VXI11_OPERATION(WaitSRQ)
 #undef VEXON_VXI11_OPERATION

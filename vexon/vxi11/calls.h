@@ -35,18 +35,13 @@ void SendDataBytes(int board, const void* buf, int count, int eotMode);
 void RcvRespMsg(int board, void* buf, int count, int termination);
 void SendCmds(int board, const void* buf, int count);
 void DevClear(int board, uint16_t address);
-void DevClearList(int board, const uint16_t* list);
 void Trigger(int board, uint16_t address);
-void TriggerList(int board, const uint16_t* list);
 void EnableLocal(int board, const uint16_t* list);
 void EnableRemote(int board, const uint16_t* list);
-void SetRWLS(int board, const uint16_t* list);
 void SendLLO(int board);
 void SendIFC(int board);
 void PassControl(int board, uint16_t address);
 void ReadStatusByte(int board, uint16_t address, short* result);
-void AllSpoll(int board, const uint16_t* list, short* results);
-void FindRQS(int board, const uint16_t* list, short* result);
 void TestSRQ(int board, short* result);
 void WaitSRQ(int board, short* result);
 

@@ -149,14 +149,10 @@ void DevClear(int board, uint16_t address) {
   ToListed(board, address == NOADDR ? list + 1 : list, Generic::Clear, true);
 }
 
-void DevClearList(int board, const uint16_t* list) { ToListed(board, list, Generic::Clear, true); }
-
 void Trigger(int board, uint16_t address) {
   const uint16_t list[] = {address, NOADDR};
   ToListed(board, address == NOADDR ? list + 1 : list, Generic::Trigger, true);
 }
-
-void TriggerList(int board, const uint16_t* list) { ToListed(board, list, Generic::Trigger, true); }
 
 void EnableLocal(int board, const uint16_t* list) {
   if (list && list[0] == NOADDR) {  // every device: REN off
@@ -174,12 +170,6 @@ void EnableRemote(int board, const uint16_t* list) {
     return;
   }
   ToListed(board, list, Generic::Remote, false);
-}
-
-void SetRWLS(int board, const uint16_t* list) {
-  EnableRemote(board, list);
-  if (LastStatus() & ERR) return;
-  SendLLO(board);
 }
 
 void SendLLO(int board) {
@@ -205,42 +195,6 @@ void ReadStatusByte(int board, uint16_t address, short* result) {
   if (stb < 0) return;
   Store(result, stb);
   Done(1);
-}
-
-void AllSpoll(int board, const uint16_t* list, short* results) {
-  HeldBoard c(board);
-  if (!list || !results) return Refuse(EARG);
-  int n = 0;
-  bool failed = false;
-  ForList(list, [&](int i, uint16_t a) {
-    if (failed) return;
-    int stb = SerialPoll(c, a);
-    if (stb < 0) return void(failed = true);
-    Store(results + i, stb);
-    n = i + 1;
-  });
-  if (failed) return void(Finish(LastStatus(), LastError(), n));
-  Done(n);
-}
-
-void FindRQS(int board, const uint16_t* list, short* result) {
-  HeldBoard c(board);
-  if (!list || !result) return Refuse(EARG);
-  int found = -1, idx = 0;
-  bool failed = false;
-  ForList(list, [&](int i, uint16_t a) {
-    if (found >= 0 || failed) return;
-    idx = i;
-    int stb = SerialPoll(c, a);
-    if (stb < 0) return void(failed = true);
-    if (stb & 0x40) {
-      found = i;
-      Store(result, stb);
-    }
-  });
-  if (failed) return void(Finish(LastStatus(), LastError(), idx));
-  if (found < 0) return void(Fail(kBoardBase, ETAB, list[0] == NOADDR ? 0 : idx + 1));
-  Done(found);
 }
 
 void TestSRQ(int board, short* result) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "definition.h"
+#include "../../router/described_definition.h"
 #include "random_source.h"
 
 namespace vorel::sim::described {

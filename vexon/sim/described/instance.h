@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "definition.h"
+#include "../../router/described_definition.h"
 #include "random_source.h"
 #include "status_model.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "definition.h"
+#include "../../router/described_definition.h"
 
 namespace vorel::sim::described {
 

@@ -1,5 +1,7 @@
 // A described instrument as the bus file gives it (pyvisa-sim's definition
-// format with vorel's additions), read once into plain structs.
+// format with vorel's additions), read once into plain structs: the bus
+// holds them (bus_config.h), the simulator answers by them, the recorder
+// writes them.
 #pragma once
 #include <cstdint>
 #include <string>
