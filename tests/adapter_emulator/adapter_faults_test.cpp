@@ -238,6 +238,32 @@ TEST(AdapterFaults, TextThatLooksLikeABlockHeaderEndsAtItsMark) {
   }
 }
 
+// An adapter that answers "++srq" after the call's time is up: the wait
+// ends as a timeout, and the late answer reaches no later call.
+TEST(AdapterFaults, LateLineAnswerEndsTheWaitAsATimeout) {
+  Faults reset;
+  const int board = ibfindA("gpib4");
+  const uint16_t pads[] = {1, 2, 3, 4, 5, 6, 7, NOADDR};
+  uint16_t found[8] = {};
+  ibconfig(board, IbcTMO, T10s);
+  FindLstn(kAr488, pads, found, 8);
+  const int listeners = Ibcnt();
+  ASSERT_GT(listeners, 0);
+  short result = -1, polls[2] = {};
+  const uint16_t askers[] = {1, 5, NOADDR};
+  AllSpoll(kAr488, askers, polls);  // no request left pending
+  ibconfig(board, IbcTMO, T300ms);
+  ASSERT_TRUE(ar488.Emulate("hold 800 srq"));
+  WaitSRQ(kAr488, &result);
+  EXPECT_EQ(Ibsta() & (ERR | TIMO), TIMO) << Iberr();
+  EXPECT_EQ(result, 0);
+  ibconfig(board, IbcTMO, T10s);
+  FindLstn(kAr488, pads, found, 8);
+  EXPECT_EQ(Ibsta() & ERR, 0) << Iberr();
+  EXPECT_EQ(Ibcnt(), listeners);
+  ibonl(board, 0);
+}
+
 TEST(Ar488Manual, ReadUntilTheEosByteOnFirmware053) {
   // 0.53 reads "++read 10" as "read from address 10": the read goes to EOI
   // and stops at the byte here.

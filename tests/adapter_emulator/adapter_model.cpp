@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "vexon/router/driver_api.h"
 
@@ -122,6 +123,8 @@ void AdapterModel::RunLine(const std::string& line, bool command) {
     if (*end == '\0') args.push_back(static_cast<int>(v));
   }
   if (name == "emulate") return Emulate(rest);
+  if (Faults& f = SharedFaults(); f.holdMs > 0 && name == f.holdOn)
+    Sleep(std::chrono::milliseconds(std::exchange(f.holdMs, 0)));
   if (auto it = SharedFaults().refused.find(name); it != SharedFaults().refused.end()) return Reply(it->second);
   RunCommand(name, args, rest);
 }
@@ -134,6 +137,10 @@ void AdapterModel::Emulate(const std::string& rest) {
   std::getline(in >> std::ws, arg);
   if (what == "late") f.lateMs = std::atoi(arg.c_str());
   else if (what == "slow") f.slowMs = std::atoi(arg.c_str());
+  else if (what == "hold") {
+    std::istringstream words(arg);
+    words >> f.holdMs >> f.holdOn;
+  }
   else if (what == "drop") f.dropAfter = std::atol(arg.c_str());
   else if (what == "big") f.bigBytes = std::atol(arg.c_str());
   else if (what == "stall") f.stallMs = std::atoi(arg.c_str());

@@ -27,9 +27,13 @@ using Output = std::function<bool(const std::string& bytes, int stallMs)>;
 //   big N            the next response is N bytes of text, with EOI
 //   stall MS         the adapter takes nothing from the host for MS, from
 //                    the next bytes it receives on
+//   hold MS NAME     the next "++NAME" is carried out MS late, as by a busy
+//                    adapter
 //   reset            all of this off
 struct Faults {
   int lateMs = 0, slowMs = 0, stallMs = 0;
+  int holdMs = 0;
+  std::string holdOn;
   long dropAfter = -1, bigBytes = -1;
   std::string stray;
   std::map<std::string, std::string> refused;

@@ -27,9 +27,15 @@ int NumberIn(const std::string& s, int limit) {
 
 int Garbled(int base) { return Fail(base, EDVR, EPROTO), -1; }
 
-int AskSrq(Board& b, int base) {
+// The SRQ line: 1 or 0; -1 after a failure. With untilTimeout, a question
+// the adapter has not answered when the call's time is up is taken as a
+// line that stayed false (the wait timed out); its late answer is dropped
+// before the next command.
+int AskSrq(Board& b, int base, bool untilTimeout = false) {
   std::string answer;
-  if (!StepOk(b, b.adapter->Ask("++srq", answer, kSrqAnswerMs), base)) return -1;
+  Outcome o = b.adapter->Ask("++srq", answer, kSrqAnswerMs);
+  if (untilTimeout && o == Outcome::NoAnswer && b.adapter->Expired()) return 0;
+  if (!StepOk(b, o, base)) return -1;
   int v = NumberIn(answer, 1);
   return v < 0 ? Garbled(base) : v;
 }
@@ -83,7 +89,7 @@ int SrqLine(Board& b, int base, int timeoutMs) {
 int WaitForSrq(Board& b, int base, int timeoutMs) {
   if (!ReadyOrFail(b, base, timeoutMs)) return -1;
   for (;;) {
-    int v = AskSrq(b, base);
+    int v = AskSrq(b, base, true);
     if (v != 0) return v;
     if (b.adapter->Pause(kSrqPollMs) == Outcome::Stopped) return Fail(base, EABO), -1;
     if (b.adapter->Expired()) return 0;

@@ -65,9 +65,11 @@ std::string Transport::Problem(int e) const { return problem_.empty() ? std::str
 
 namespace {
 
+// Rounded up, so that a wait of this many milliseconds reaches the deadline
+// rather than ending a fraction of a millisecond short of it.
 int MillisecondsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left < 0 ? 0 : static_cast<int>(left);
+  auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
 }
 
 }  // namespace
