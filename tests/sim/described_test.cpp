@@ -8,6 +8,7 @@
 #include "../../vexon/sim/definition_reader.h"
 #include "../../vexon/sim/described/field_format.h"
 #include "../../vexon/sim/described/instance.h"
+#include "described_query.h"
 
 namespace vorel::sim::described {
 namespace {
@@ -60,16 +61,6 @@ Instance Make(const std::string& yaml) {
   in.name = "psu";
   PowerOn(in);
   return in;
-}
-
-// Writes a message with EOI and reads what is readable at once ("" for nothing).
-std::string Query(Instance& in, const std::string& message) {
-  Receive(in, message, true, 0);
-  std::string out;
-  char buf[256];
-  bool end = false;
-  while (size_t n = Talk(in, buf, sizeof buf, end)) out.append(buf, n);
-  return out;
 }
 
 TEST(DescribedMessages, MatchedInOrder) {

@@ -9,6 +9,7 @@
 
 #include "../../vexon/router/bus_file.h"
 #include "../../vexon/sim/described/instance.h"
+#include "described_query.h"
 
 namespace vorel::sim::described {
 namespace {
@@ -56,15 +57,6 @@ Instance At(const vexon::BusConfig& bus, int pad) {
   EXPECT_TRUE(in.definition) << "no instrument at pad " << pad;
   if (in.definition) PowerOn(in);
   return in;
-}
-
-std::string Query(Instance& in, const std::string& message) {
-  Receive(in, message, true, 0);
-  std::string out;
-  char buf[256];
-  bool end = false;
-  while (size_t n = Talk(in, buf, sizeof buf, end)) out.append(buf, n);
-  return out;
 }
 
 TEST(ResourceOptions, ChannelIdsReplaceTheGroupsIds) {
