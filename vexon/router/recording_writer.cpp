@@ -100,7 +100,7 @@ std::string PropertyName(const std::string& header, std::set<std::string>& taken
 void WriteDevice(std::string& out, const std::string& name, const DeviceLog& log) {
   const RecordedDevice d = SummarizeDevice(log);
   out += "  " + Key(name) + ":\n";
-  out += "    # " + Resource(log) + ": " + std::to_string(log.messages) + " messages";
+  out += "    # " + Resource(log) + ": " + std::to_string(log.messages) + (log.messages == 1 ? " message" : " messages");
   char eos[16];
   std::snprintf(eos, sizeof eos, "0x%X", log.eos);
   out += std::string(", the handle's eot ") + std::to_string(log.eot) + " and eos " + eos + "\n";
