@@ -8,7 +8,9 @@
 #include <string>
 
 namespace {
-constexpr const char kDataDirectory[] = "/../share/vorel/";
+// Beside the executable's directory (the executable's path has its links
+// resolved, so its parent is the installation's prefix).
+constexpr const char kDataDirectory[] = "/share/vorel/";
 }  // namespace
 
 std::string ExecutableDirectory() {
@@ -25,8 +27,9 @@ bool InstallationPath(char* buffer, int size) {
   if (buffer == nullptr || size <= 0) return false;
   buffer[0] = 0;
   const std::string directory = ExecutableDirectory();
-  if (directory.empty()) return false;
-  const std::string path = directory + kDataDirectory;
+  const size_t slash = directory.rfind('/');
+  if (directory.empty() || slash == std::string::npos) return false;
+  const std::string path = directory.substr(0, slash) + kDataDirectory;
   if (path.size() + 1 > static_cast<size_t>(size)) return false;
   std::memcpy(buffer, path.c_str(), path.size() + 1);
   return true;

@@ -8,7 +8,7 @@ std::string ExecutableDirectory();
 
 
 // Copies the installation path, the data directory
-// "<directory of the executable>/../share/vorel/" (ending with '/'), into
+// "<parent of the executable's directory>/share/vorel/" (ending with '/'), into
 // buffer. False when the executable cannot be located or the path does not
 // fit in size bytes with its terminating zero; the buffer is then empty.
 bool InstallationPath(char* buffer, int size);
