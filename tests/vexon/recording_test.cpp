@@ -166,6 +166,13 @@ resources:
   GPIB0::9::INSTR: {device: meter}
 )";
 
+// Writes the bench above to path, recording to file.
+void WriteSimBench(const std::string& path, const std::string& file) {
+  std::string yaml = kSimBench;
+  yaml.replace(yaml.find("@FILE@"), 6, file);
+  std::ofstream(path) << yaml;
+}
+
 std::vector<std::string> SimSession() {
   Calls c;
   const int board = ibfind("gpib0"), meter = ibdev(0, 9, 0, T3s, 1, 0);
@@ -270,9 +277,7 @@ TEST(Recording, ReplaysWithTheSameAnswers) {
 
 TEST(Recording, EveryKindOfTransferReplays) {
   const std::string file = scratch + "/sim.yaml", bench = scratch + "/sim-bench.yaml";
-  std::string yaml = kSimBench;
-  yaml.replace(yaml.find("@FILE@"), 6, file);
-  std::ofstream(bench) << yaml;
+  WriteSimBench(bench, file);
   std::string errors;
   const std::vector<std::string> recorded = InChildOn(Replay(bench), SimSession, errors);
   ASSERT_EQ(recorded.size(), 12u) << errors << ::testing::PrintToString(recorded);
@@ -293,9 +298,7 @@ TEST(Recording, EveryKindOfTransferReplays) {
 // listeners and the talker clear.
 TEST(Recording, BoardTransfersOnlyWhenAddressedClearly) {
   const std::string file = scratch + "/unclear.yaml", bench = scratch + "/unclear-bench.yaml";
-  std::string yaml = kSimBench;
-  yaml.replace(yaml.find("@FILE@"), 6, file);
-  std::ofstream(bench) << yaml;
+  WriteSimBench(bench, file);
   std::string errors;
   InChildOn(Replay(bench), [] {
     Calls c;

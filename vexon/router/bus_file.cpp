@@ -165,6 +165,15 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
   YAML::Node filename = Child(entry, "filename");
   YAML::Node bundled = Child(entry, "bundled");
   YAML::Node channelIds = Child(entry, "channel_ids");
+  // The definition as this resource places it, with its channel ids.
+  auto withIds = [&](const YamlFile& from, const YAML::Node& definition) {
+    ChannelIds ids;
+    if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
+    InstrumentDefinition d;
+    ReadDefinition(from, name, definition, d, ids);
+    d.described.seed = bus.seed;
+    return d;
+  };
   if (!filename.IsDefined()) {
     // pyvisa-sim reads `bundled` only beside a file name.
     if (bundled.IsDefined()) file.Bool(bundled, "bundled");
@@ -173,13 +182,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
       // Read once more for the resource's ids, or for the fault of a group
       // whose ids the resource does not give.
       if (!channelIds.IsDefined() && !d.described.channelsWithoutIds) return d;
-      const YAML::Node definition = Child(Child(root, "devices"), name);
-      ChannelIds ids;
-      if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
-      InstrumentDefinition copy;
-      ReadDefinition(file, name, definition, copy, ids);
-      copy.described.seed = bus.seed;
-      return copy;
+      return withIds(file, Child(Child(root, "devices"), name));
     }
     file.Fail(device, "device '" + name + "' is not defined");
   }
@@ -202,12 +205,7 @@ InstrumentDefinition FindDefinition(const YamlFile& file, const YAML::Node& root
   const YAML::Node otherRoot = ParseYaml(other, text);
   YAML::Node definition = Child(Child(otherRoot, "devices"), name);
   if (!definition.IsDefined()) file.Fail(device, "device '" + name + "' is not defined in " + path);
-  ChannelIds ids;
-  if (channelIds.IsDefined()) ids = ReadChannelIds(file, channelIds, definition, name);
-  InstrumentDefinition d;
-  ReadDefinition(other, name, definition, d, ids);
-  d.described.seed = bus.seed;
-  return d;
+  return withIds(other, definition);
 }
 
 void ReadResources(const YamlFile& file, const YAML::Node& root, BusConfig& bus, std::map<std::string, int>& uses) {

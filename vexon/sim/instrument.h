@@ -97,8 +97,10 @@ const Instrument* findModel(const std::string& name);
 
 namespace vorel::sim {
 // The built-in SCPI instruments (meter, faulty) are described instruments
-// whose definitions ship in the library: a definition read once from its
-// YAML with the habits those instruments have always had, and its power-on.
-std::shared_ptr<const described::Definition> scpiDefinition(const char* yaml, int statusBits, bool requestAtPowerOn);
+// whose definitions ship in the library: the readings and error queue they
+// share plus ownDialogues (YAML list items), read once with the habits those
+// instruments have always had, and its power-on.
+std::shared_ptr<const described::Definition> scpiDefinition(const char* ownDialogues, int statusBits,
+                                                            bool requestAtPowerOn);
 void scpiPowerOn(DeviceState&, std::shared_ptr<const described::Definition> definition, const char* name);
 }  // namespace vorel::sim

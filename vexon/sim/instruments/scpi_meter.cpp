@@ -8,7 +8,29 @@
 
 namespace vorel::sim {
 
-std::shared_ptr<const described::Definition> scpiDefinition(const char* yaml, int statusBits, bool requestAtPowerOn) {
+namespace {
+
+// What every built-in SCPI instrument answers; each adds its own dialogues.
+constexpr char kScpiCommon[] = R"(
+eom: {GPIB INSTR: {q: "\n", r: "\n"}}
+error:
+  error_queue:
+    - {q: "SYST:ERR?", default: '+0,"No error"', command_error: '-113,"Undefined header"'}
+dialogues:
+  - {q: "*TRG"}
+  - {q: "MEAS:VOLT?", r: "+1.234500E+00"}
+  - {q: "MEAS:VOLT:DC?", r: "+1.234500E+00"}
+  - {q: "READ?", r: "+1.234500E+00"}
+  - {q: "MEAS:CURR?", r: "+2.000000E-03"}
+  - {q: "MEAS:CURR:DC?", r: "+2.000000E-03"}
+  - {q: "MEAS:RES?", r: "+1.000000E+03"}
+)";
+
+}  // namespace
+
+std::shared_ptr<const described::Definition> scpiDefinition(const char* ownDialogues, int statusBits,
+                                                            bool requestAtPowerOn) {
+  const std::string yaml = std::string(kScpiCommon) + ownDialogues;
   vexon::InstrumentDefinition d;
   const vexon::YamlFile file{"(a built-in instrument)", yaml, {}};
   ReadInstrumentDefinition(file, "built-in", YAML::Load(yaml), d);
@@ -30,19 +52,7 @@ void scpiPowerOn(DeviceState& s, std::shared_ptr<const described::Definition> de
 namespace {
 
 constexpr char kMeter[] = R"(
-eom: {GPIB INSTR: {q: "\n", r: "\n"}}
-error:
-  error_queue:
-    - {q: "SYST:ERR?", default: '+0,"No error"', command_error: '-113,"Undefined header"'}
-dialogues:
   - {q: "*IDN?", r: "TARNWICK,SIM-DMM,0001,1.0"}
-  - {q: "*TRG"}
-  - {q: "MEAS:VOLT?", r: "+1.234500E+00"}
-  - {q: "MEAS:VOLT:DC?", r: "+1.234500E+00"}
-  - {q: "READ?", r: "+1.234500E+00"}
-  - {q: "MEAS:CURR?", r: "+2.000000E-03"}
-  - {q: "MEAS:CURR:DC?", r: "+2.000000E-03"}
-  - {q: "MEAS:RES?", r: "+1.000000E+03"}
 )";
 
 void powerOn(DeviceState& s) {
