@@ -11,12 +11,16 @@
 
 namespace {
 
-// The calls whose operation is the default one, as "`name`, `name`".
+// The calls whose operation is the default one, as "`name`, `name`". The
+// router answers the option calls from its own record of the handle, so
+// those defaults are no ECAP.
 std::string DefaultCalls(const vexon::Backend& b) {
   const vexon::Backend none = vexon::CompleteBackend(vexon::Backend{});
+  const std::string answered = " ibask ibconfig ibeos ";
   std::string list;
-#define VEXON_DEFAULTED(name, params, args) \
-  if (b.name == none.name) list += (list.empty() ? "`" : ", `") + std::string(#name) + "`";
+#define VEXON_DEFAULTED(name, params, args)                                  \
+  if (b.name == none.name && answered.find(" " #name " ") == std::string::npos) \
+    list += (list.empty() ? "`" : ", `") + std::string(#name) + "`";
   VEXON_HANDLE_CALLS(VEXON_DEFAULTED)
   VEXON_BOARD_ROUTINES(VEXON_DEFAULTED)
 #undef VEXON_DEFAULTED

@@ -28,12 +28,7 @@ Backend AdapterBackend() {
   b.describeBoard = &px::DescribeBoard;
   b.openBoard = &Guarded<&OpenBoard<kAr488>>::Call;
   b.closeBoard = &Guarded<&px::CloseBoard>::Call;
-  b.openBoardHandle = &Guarded<&px::OpenBoardHandle>::Call;
-  b.openDevice = &Guarded<&px::OpenDevice>::Call;
-  b.ibonl = &Guarded<&px::Online>::Call;
-  b.ibask = &Guarded<&px::AskOption>::Call;
-  b.ibconfig = &Guarded<&px::ConfigureOption>::Call;
-  b.ibeos = &Guarded<&px::SetEos>::Call;
+  b.configure = &Guarded<&px::Configure>::Call;
 #define VEXON_ADAPTER_OPERATION(name) b.name = &Guarded<&px::name>::Call;
   VEXON_ADAPTER_OPERATION(ibwrt)
   VEXON_ADAPTER_OPERATION(ibrd)

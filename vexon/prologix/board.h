@@ -1,15 +1,14 @@
-// The boards and handles of the "++" adapter back ends, and what every call
-// on them shares: holding the board, making the adapter ready, and turning a
-// failed stream into EDVR.
+// The boards of the "++" adapter back ends, and what every call on them
+// shares: holding the board, making the adapter ready, and turning a failed
+// stream into EDVR. Handles are the router's records (handle_record.h).
 #pragma once
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 
 #include "../router/addresses.h"
 #include "../router/backend.h"
-#include "../router/handle_options.h"
+#include "../router/handle_record.h"
 #include "../router/status.h"
 #include "../router/timeouts.h"
 #include "protocol.h"
@@ -22,7 +21,6 @@ constexpr int kBoardBase = CIC | ATN;
 struct Board {
   std::mutex lock;                   // held for each call on the board
   std::unique_ptr<Adapter> adapter;  // set when the router opens the board
-  HandleConfig config;               // the options of its board handles
   // The handle whose call holds the board (-1: a 488.2 routine, or none), for
   // ibstop, which never waits for the lock.
   std::mutex busyLock;
@@ -47,21 +45,10 @@ class Occupied {
 // board handle, whatever call runs there. Does not wait for the board.
 void StopCall(Board& b, int ud, bool boardHandle);
 
-struct Handle {
-  bool used = false;
-  bool isBoard = false;
-  int board = 0;
-  HandleConfig config;  // device handles' own options
-};
-
 Board& BoardAt(int index);
-// The handle the router gave this back end; ud is valid and open.
-Handle& HandleAt(int ud);
-// The option table of a handle: its own, or its board's for a board handle.
-HandleConfig& ConfigOf(Handle& h);
 
-// The status a call on h starts from.
-inline int BaseOf(const Handle& h) { return h.isBoard ? kBoardBase : 0; }
+// The status a call on a handle starts from.
+inline int BaseOf(const HandleKind& h) { return h.isBoard ? kBoardBase : 0; }
 
 // Fails the call with EDVR and the stream's errno, drops the stream (the
 // next call opens it again) and says why on stderr. Returns ibsta.
@@ -74,11 +61,8 @@ bool ReadyOrFail(Board& b, int base, int timeoutMs);
 // error and the adapter's line on stderr; Broken is a stream fault.
 bool StepOk(Board& b, Outcome o, int base);
 
-// The back-end operations that open and close boards and handles.
+// The back-end operations that open and close boards.
 bool OpenBoard(const BoardSettings& s, bool ar488);
 void CloseBoard(int board);
-int OpenBoardHandle(int ud, int board);
-int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
-int Online(int ud, int v);
 
 }  // namespace vexon::prologix

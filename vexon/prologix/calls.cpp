@@ -17,12 +17,13 @@ bool BadBuffer(const void* buf, int count) { return (!buf && count) || count < 0
 
 // The handle, its board held for the call.
 struct Held {
-  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock), occupied(b, ud) {}
-  Handle& h;
+  explicit Held(int ud) : ud(ud), h(KindOf(ud)), b(BoardAt(h.board)), lock(b.lock), occupied(b, ud) {}
+  int ud;
+  HandleKind h;
   Board& b;
   std::lock_guard<std::mutex> lock;
   Occupied occupied;
-  int cfg(int option) { return ConfigOf(h)[option]; }
+  int cfg(int option) const { return OptionOf(ud, option); }
   int base() const { return BaseOf(h); }
   int timeoutMs() { return TimeoutMs(cfg(IbcTMO)); }
 };
@@ -111,7 +112,7 @@ int ibsic(int ud) {
 // Only a board's SRQ wait holds the board: what answers at once answers
 // while another call runs there.
 int ibwait(int ud, int mask) {
-  const Handle& h = HandleAt(ud);
+  const HandleKind h = KindOf(ud);
   if (mask & ~WaitConditions(h.isBoard)) return Fail(BaseOf(h), EARG);
   const int now = BaseOf(h) | CMPL;
   if (mask == 0 || (mask & now)) return Finish(now, 0, LastCount());
@@ -125,7 +126,7 @@ int ibwait(int ud, int mask) {
 
 // Never waits for the board: the call it ends holds it.
 int ibstop(int ud) {
-  Handle& h = HandleAt(ud);
+  const HandleKind h = KindOf(ud);
   StopCall(BoardAt(h.board), ud, h.isBoard);
   return Finish(BaseOf(h) | CMPL, 0, 0);
 }

@@ -1,43 +1,19 @@
-// Handle settings: the router's options, ranges and answers.
+// Handle settings that reach the adapter at once.
 #include "options.h"
 
-#include <cstring>
-
-#include "../router/handle_options.h"
 #include "board.h"
 #include "transfers.h"
 
 namespace vexon::prologix {
 
-int AskOption(int ud, int option, int* value) {
-  Handle& h = HandleAt(ud);
-  std::lock_guard l(BoardAt(h.board).lock);
-  if (int err = AskRefusal(h.isBoard, option, value); err != kAllowed) return Fail(BaseOf(h), err);
-  int v = option == IbcBNA ? h.board : ConfigOf(h)[option];
-  std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
-  return Finish(BaseOf(h) | CMPL, 0, 0);
-}
-
-int ConfigureOption(int ud, int option, int value) {
-  Handle& h = HandleAt(ud);
+bool Configure(int ud, int option, int value) {
+  const HandleKind h = KindOf(ud);
+  // An AR488 drives REN on request.
+  if (!h.isBoard || option != IbcSRE) return true;
   Board& b = BoardAt(h.board);
   std::lock_guard l(b.lock);
-  if (int err = ConfigRefusal(h.isBoard, option, value); err != kAllowed) return Fail(BaseOf(h), err);
-  // An AR488 drives REN on request.
-  if (h.isBoard && option == IbcSRE && b.adapter->ar488()) {
-    if (!BoardCommand(b, BaseOf(h), value ? "++ren 1" : "++ren 0", TimeoutMs(ConfigOf(h)[IbcTMO])))
-      return LastStatus();
-  }
-  int prev = StoreOption(ConfigOf(h), option, value);
-  return FinishWithValue(BaseOf(h) | CMPL, prev);
-}
-
-int SetEos(int ud, int v) {
-  Handle& h = HandleAt(ud);
-  std::lock_guard l(BoardAt(h.board).lock);
-  if (!ValidEos(v)) return Fail(BaseOf(h), EARG);
-  int prev = StoreOption(ConfigOf(h), IbcEOS, v);
-  return FinishWithValue(BaseOf(h) | CMPL, prev);
+  if (!b.adapter->ar488()) return true;
+  return BoardCommand(b, BaseOf(h), value ? "++ren 1" : "++ren 0", TimeoutMs(OptionOf(ud, IbcTMO)));
 }
 
 }  // namespace vexon::prologix

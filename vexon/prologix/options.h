@@ -1,10 +1,9 @@
-// The handle settings (ibask, ibconfig, ibeos), kept by the back end: the
-// adapter hears of them only when a transfer needs them.
+// What a change of a handle's settings asks of the adapter: the router keeps
+// the settings, the adapter hears of them when a transfer needs them.
 #pragma once
 namespace vexon::prologix {
 
-int AskOption(int ud, int option, int* value);
-int ConfigureOption(int ud, int option, int value);
-int SetEos(int ud, int v);
+// The back end's say on ibconfig and ibeos; false once the failure is reported.
+bool Configure(int ud, int option, int value);
 
 }  // namespace vexon::prologix

@@ -20,11 +20,12 @@ constexpr int kTriggerBatch = 15;
 constexpr int kFindListenersMs = 10000;
 
 struct HeldBoard {
-  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock), occupied(b, -1) {}
+  explicit HeldBoard(int board) : board(board), b(BoardAt(board)), lock(b.lock), occupied(b, -1) {}
+  int board;
   Board& b;
   std::lock_guard<std::mutex> lock;
   Occupied occupied;
-  int timeoutMs() { return TimeoutMs(b.config[IbcTMO]); }
+  int timeoutMs() const { return TimeoutMs(OptionOf(board, IbcTMO)); }
   bool ar488() const { return b.adapter->ar488(); }
 };
 

@@ -49,8 +49,11 @@ struct Backend {
   // The router is done with the board: its handles are gone. Default: nothing.
   void (*closeBoard)(int board) = nullptr;
 
-  // Open a handle: the router has picked the number ud, free in every back
-  // end, and frees it again when the result has ERR. Both return ibsta.
+  // The router keeps every handle's record (handle_record.h): it picks the
+  // number ud, free in every back end, checks ibdev's and ibonl's arguments,
+  // fills the record before the back end opens the handle and frees it again
+  // when the result has ERR. The back end opens what it needs for the handle
+  // (a link, a descriptor); each returns ibsta. Default: succeeds.
   int (*openBoardHandle)(int ud, int board) = nullptr;
   int (*openDevice)(int ud, int board, int pad, int sad, int tmo, int eot, int eos) = nullptr;
   // Optional: a name of the back end's own (not in the bus file) opened as
@@ -59,9 +62,19 @@ struct Backend {
   // A name of the bus file that gives a link of the board's server ("inst0")
   // in place of an address, opened as handle ud. Returns ibsta. Default: ECAP.
   int (*openLink)(int ud, int board, const char* link, int tmo, int eot, int eos) = nullptr;
-  // Closes (v 0) or resets (v 1) a handle; the router frees it after a
-  // close without ERR. Default: succeeds.
+  // Closes (v 0) or resets (v 1) what the back end keeps of a handle; the
+  // router then frees the handle or resets its options. Default: succeeds.
   int (*ibonl)(int ud, int v) = nullptr;
+
+  // The status bits a call on the handle starts from (CIC, ATN, REM, LOK of
+  // a board). Default: CIC and ATN for a board handle, none for a device's.
+  int (*baseStatus)(int ud) = nullptr;
+  // Optional: acts on an option the router is about to set for ibconfig or
+  // ibeos (ranges checked). False once the failure is reported; the option
+  // then keeps its value.
+  bool (*configure)(int ud, int option, int value) = nullptr;
+  // ibask, ibconfig and ibeos are the router's on the handle's record unless
+  // a back end passes them to a library of its own.
 
 #define VEXON_HANDLE_MEMBER(name, params, args) int(*name) params = nullptr;
 #define VEXON_ROUTINE_MEMBER(name, params, args) void(*name) params = nullptr;

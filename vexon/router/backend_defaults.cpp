@@ -4,6 +4,7 @@
 #include "async_calls.h"
 #include "backend.h"
 #include "built_routines.h"
+#include "option_calls.h"
 #include "status.h"
 
 namespace vexon {
@@ -35,10 +36,12 @@ struct DefaultOf<void (*)(int, A...)> {
 bool OpenAnyBoard(const BoardSettings&) { return true; }
 std::string NoSettings(const BoardSettings&) { return ""; }
 void CloseNothing(int) {}
-int NoBoardHandle(int, int) { return Fail(0, ECAP); }
-int NoDevice(int, int, int, int, int, int, int) { return Fail(0, ECAP); }
 int NoLink(int, int, const char*, int, int, int) { return Fail(0, ECAP); }
-int Online(int, int) { return Finish(CMPL, 0, 0); }
+// Opening and closing: the router's record is all a handle needs.
+int Opened(int ud) { return Finish(DefaultBaseStatus(ud) | CMPL, 0, 0); }
+int BoardHandleOpened(int ud, int) { return Opened(ud); }
+int DeviceOpened(int ud, int, int, int, int, int, int) { return Opened(ud); }
+int Online(int ud, int) { return Opened(ud); }
 
 }  // namespace
 
@@ -47,10 +50,14 @@ Backend CompleteBackend(Backend b) {
   if (!b.openBoard) b.openBoard = &OpenAnyBoard;
   if (!b.describeBoard) b.describeBoard = &NoSettings;
   if (!b.closeBoard) b.closeBoard = &CloseNothing;
-  if (!b.openBoardHandle) b.openBoardHandle = &NoBoardHandle;
-  if (!b.openDevice) b.openDevice = &NoDevice;
+  if (!b.openBoardHandle) b.openBoardHandle = &BoardHandleOpened;
+  if (!b.openDevice) b.openDevice = &DeviceOpened;
   if (!b.openLink) b.openLink = &NoLink;
   if (!b.ibonl) b.ibonl = &Online;
+  if (!b.baseStatus) b.baseStatus = &DefaultBaseStatus;
+  if (!b.ibask) b.ibask = &AskOption;
+  if (!b.ibconfig) b.ibconfig = &ConfigureOption;
+  if (!b.ibeos) b.ibeos = &SetEos;
 #define VEXON_FILL(name, params, args) \
   if (!b.name) b.name = DefaultOf<decltype(b.name)>::value;
   VEXON_HANDLE_CALLS(VEXON_FILL)

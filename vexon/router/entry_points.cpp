@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "handle_options.h"
+#include "handle_record.h"
 #include "record_hooks.h"
 #include "router.h"
 #include "status.h"
@@ -24,11 +26,13 @@ using namespace vexon;
 
 namespace {
 
-// Opens a handle in backend with open(ud); returns the handle or -1.
+// Opens a device handle on board in backend with open(ud), its record
+// holding config; returns the handle or -1.
 template <class Open>
-int OpenHandle(const Backend* backend, Open open) {
+int OpenHandle(const Backend* backend, int board, const HandleConfig& config, Open open) {
   int ud = ReserveHandle();
   if (ud < 0) return Fail(0, EDVR), -1;
+  PlaceRecord(ud, false, board, config);
   int sta = open(ud);
   SettleHandle(ud, backend, sta);
   return (sta & ERR) ? -1 : ud;
@@ -36,20 +40,24 @@ int OpenHandle(const Backend* backend, Open open) {
 
 // Opens a device handle on board; the recorder learns of it.
 int OpenDevice(const Backend* b, int board, int pad, int sad, int tmo, int eot, int eos) {
-  const int ud = OpenHandle(b, [&](int u) { return b->openDevice(u, board, pad, sad, tmo, eot, eos); });
+  if (DeviceRefusal(pad, sad, tmo, eot, eos) != kAllowed) return Fail(0, EARG), -1;
+  const int ud = OpenHandle(b, board, DeviceConfig(pad, sad, tmo, eot, eos),
+                            [&](int u) { return b->openDevice(u, board, pad, sad, tmo, eot, eos); });
   if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
     recorder::DeviceOpened(ud, board, pad, sad, eot, eos);
   return ud;
 }
 
-// Opens the handle of board `index`, which is `index` itself. A board handle
-// that is open already is opened afresh in its back end and stays open
-// whatever that answers.
+// Opens the handle of board `index`, which is `index` itself, with the
+// board's default settings. A board handle that is open already is opened
+// afresh and stays open whatever its back end answers.
 int OpenBoardHandle(const Backend* backend, int index) {
   if (!ReserveBoardHandle(index)) {
     if (BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
+    PlaceRecord(index, true, index, DefaultConfig(true));
     return (backend->openBoardHandle(index, index) & ERR) ? -1 : index;
   }
+  PlaceRecord(index, true, index, DefaultConfig(true));
   int sta = backend->openBoardHandle(index, index);
   SettleHandle(index, backend, sta);
   return (sta & ERR) ? -1 : index;
@@ -77,8 +85,10 @@ int FindName(const char* name) {
     if (!b) return -1;
     // A server's own link name ("inst0") is recorded under an address of its own.
     if (!d->link.empty()) {
-      const int ud =
-          OpenHandle(b, [&](int u) { return b->openLink(u, d->board, d->link.c_str(), d->tmo, d->eot, d->eos); });
+      if (DeviceRefusal(0, 0, d->tmo, d->eot, d->eos) != kAllowed) return Fail(0, EARG), -1;
+      const int ud = OpenHandle(b, d->board, DeviceConfig(0, 0, d->tmo, d->eot, d->eos), [&](int u) {
+        return b->openLink(u, d->board, d->link.c_str(), d->tmo, d->eot, d->eos);
+      });
       if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
         recorder::LinkOpened(ud, d->board, d->link.c_str(), d->eot, d->eos);
       return ud;
@@ -91,7 +101,7 @@ int FindName(const char* name) {
     if (!known || !known->find) continue;
     const Backend* b = BackendOfBoard(s.index);
     if (!b) return -1;
-    int ud = OpenHandle(b, [&](int u) { return b->find(u, s.index, name); });
+    int ud = OpenHandle(b, s.index, DefaultConfig(false), [&](int u) { return b->find(u, s.index, name); });
     if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
       recorder::NameFound(ud, s.index, name, *b);
     if (ud >= 0) return ud;
@@ -125,8 +135,14 @@ VEXON_API int ibonl(int ud, int v) {
     const Backend* b = BackendOfHandle(ud);
     if (!b) [[unlikely]]
       return RefuseHandle(ud);
+    if (v != 0 && v != 1) return Fail(b->baseStatus(ud), EARG);
     int sta = b->ibonl(ud, v);
-    if (v == 0 && !(sta & ERR)) {
+    if (sta & ERR) return sta;
+    if (v == 1) {
+      ResetRecord(ud);
+    } else {
+      // The board's own settings go back to their defaults with its handle.
+      if (KindOf(ud).isBoard) PlaceRecord(ud, true, ud, DefaultConfig(true));
       FreeHandle(ud);
       if (recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
         recorder::HandleClosed(ud);

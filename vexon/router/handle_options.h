@@ -2,7 +2,6 @@
 // ibconfig and ibask with their ranges and defaults, the checks of ibdev,
 // ibconfig, ibask, ibeos and ibwait, and ibonl 1's reset.
 #pragma once
-#include <map>
 
 namespace vexon {
 
@@ -17,8 +16,17 @@ struct OptionInfo {
 // The option's entry, or null for an option no handle has.
 const OptionInfo* FindOption(int option);
 
-// A handle's settings by option number.
-using HandleConfig = std::map<int, int>;
+// A handle's settings by option number. Options run from 1 to 37; any other
+// number (IbcBNA, which is answered from the handle's board) has slot 0.
+constexpr int kOptionSlots = 38;
+constexpr int OptionSlot(int option) {
+  return static_cast<unsigned>(option) < static_cast<unsigned>(kOptionSlots) ? option : 0;
+}
+struct HandleConfig {
+  int values[kOptionSlots] = {};
+  int& operator[](int option) { return values[OptionSlot(option)]; }
+  int operator[](int option) const { return values[OptionSlot(option)]; }
+};
 HandleConfig DefaultConfig(bool board);
 // Sets an option, keeping IbcEOS and its parts (EOS byte, EOSrd, EOSwrt,
 // EOScmp) in step; returns the previous value.

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "bus_loader.h"
+#include "handle_record.h"
 #include "recorder.h"
 #include "status.h"
 
@@ -76,6 +77,8 @@ const Backend* BoardBackend(int board) {
     Fail(0, EDVR);
     return nullptr;
   }
+  // The board's own settings, which its routines use, are its handle's record.
+  PlaceRecord(board, true, board, DefaultConfig(true));
   if (!backend->openBoard(*settings)) return nullptr;
   recorder::BoardOpened(*settings);
   boardBackends[board].store(backend, std::memory_order_release);

@@ -14,13 +14,10 @@ Backend Vxi11Backend() {
   b.takesLinks = true;
   b.openBoard = &Guarded<&vx::OpenBoard>::Call;
   b.closeBoard = &Guarded<&vx::CloseBoard>::Call;
-  b.openBoardHandle = &Guarded<&vx::OpenBoardHandle>::Call;
   b.openDevice = &Guarded<&vx::OpenDevice>::Call;
   b.openLink = &Guarded<&vx::OpenLink>::Call;
   b.ibonl = &Guarded<&vx::Online>::Call;
-  b.ibask = &Guarded<&vx::AskOption>::Call;
-  b.ibconfig = &Guarded<&vx::ConfigureOption>::Call;
-  b.ibeos = &Guarded<&vx::SetEos>::Call;
+  b.configure = &Guarded<&vx::Configure>::Call;
   b.ibcmda = &Guarded<&vx::ibcmd>::Call;  // done when it returns
 #define VEXON_VXI11_OPERATION(name) b.name = &Guarded<&vx::name>::Call;
   VEXON_VXI11_OPERATION(ibwrt)

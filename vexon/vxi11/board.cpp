@@ -1,11 +1,10 @@
-// Boards and handles of the vxi11 back end, opening them, and the status
-// each reply of the server leaves.
+// Boards and links of the vxi11 back end, opening them, and the status each
+// reply of the server leaves.
 #include "board.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "../router/handle_options.h"
 #include "../router/router.h"
 #include "../router/timeouts.h"
 
@@ -14,31 +13,30 @@ namespace vexon::vxi11 {
 namespace {
 
 Board boards[kMaxBoards];
-Handle handles[vexon::kMaxHandles];
+Link links[vexon::kMaxHandles];  // of device handles
 
 std::string Where(const Board& b) {
   return "gpib" + std::to_string(b.session->board()) + ": " + b.session->host();
 }
 
 // Opens the device handle's link; ERR when the server refuses it.
-int OpenHandleLink(int ud, int board, const std::string& name, std::map<int, int> config) {
+int OpenHandleLink(int ud, int board, const std::string& name) {
   Board& b = boards[board];
   std::lock_guard l(b.lock);
-  Handle& h = handles[ud];
-  h = Handle{true, false, board, Link{name}, std::move(config)};
-  Reply r = b.session->Open(h.link);
-  if (!r.ok()) {
-    h.used = false;
-    return Settle(b, r, 0, 0, h.link);
-  }
+  Link& link = links[ud];
+  link = Link{name};
+  Reply r = b.session->Open(link);
+  if (!r.ok()) return Settle(b, r, 0, 0, link);
   return Finish(CMPL, 0, 0);
 }
 
 }  // namespace
 
 Board& BoardAt(int index) { return boards[index]; }
-Handle& HandleAt(int ud) { return handles[ud]; }
-std::map<int, int>& ConfigOf(Handle& h) { return h.isBoard ? boards[h.board].config : h.config; }
+Link& LinkOf(int ud) {
+  const HandleKind h = KindOf(ud);
+  return h.isBoard ? boards[h.board].interfaceLink : links[ud];
+}
 
 uint32_t ServerTimeout(int code) {
   const int ms = TimeoutMs(code);
@@ -100,7 +98,6 @@ bool OpenBoard(const BoardSettings& s) {
     b.interfaceName = s.interfaceName;
     b.interfaceLink = Link{s.interfaceName};
   }
-  if (b.config.empty()) b.config = DefaultConfig(true);
   Reply r = b.session->Open(b.interfaceLink);
   if (!r.ok()) Settle(b, r, 0, 0, b.interfaceLink);
   return r.ok();
@@ -127,38 +124,22 @@ void CloseBoard(int board) {
   b.interrupts.Stop();
   b.srqEnabledOn = -1;
   b.byAddress.clear();
-  b.config.clear();
 }
 
-int OpenBoardHandle(int ud, int board) {
-  std::lock_guard l(boards[board].lock);
-  handles[ud] = Handle{true, true, board, Link{}, {}};
-  return Finish(kBoardBase | CMPL, 0, 0);
+int OpenDevice(int ud, int board, int pad, int sad, int, int, int) {
+  return OpenHandleLink(ud, board, DeviceLinkName(boards[board].interfaceName, pad, sad));
 }
 
-int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
-  if (int err = DeviceRefusal(pad, sad, tmo, eot, eos); err != kAllowed) return Fail(0, err);
-  return OpenHandleLink(ud, board, DeviceLinkName(boards[board].interfaceName, pad, sad),
-                        DeviceConfig(pad, sad, tmo, eot, eos));
-}
-
-int OpenLink(int ud, int board, const char* link, int tmo, int eot, int eos) {
+int OpenLink(int ud, int board, const char* link, int, int, int) {
   if (!link || !*link) return Fail(0, EARG);
-  if (int err = DeviceRefusal(0, 0, tmo, eot, eos); err != kAllowed) return Fail(0, err);
-  return OpenHandleLink(ud, board, link, DeviceConfig(0, 0, tmo, eot, eos));
+  return OpenHandleLink(ud, board, link);
 }
 
 int Online(int ud, int v) {
-  Handle& h = handles[ud];
+  const HandleKind h = KindOf(ud);
   Board& b = boards[h.board];
   std::lock_guard l(b.lock);
-  if (v < 0 || v > 1) return Fail(BaseOf(h), EARG);
-  if (v == 0) {
-    if (!h.isBoard) b.session->Close(h.link);
-    h.used = false;
-  } else {
-    ResetConfig(ConfigOf(h), h.isBoard);
-  }
+  if (v == 0 && !h.isBoard) b.session->Close(links[ud]);
   return Finish(BaseOf(h) | CMPL, 0, 0);
 }
 

@@ -1,6 +1,7 @@
-// The boards and handles of the vxi11 back end: each board one Session with
+// The boards and links of the vxi11 back end: each board one Session with
 // its interface link, each device handle one link, and the status each
-// reply of the server leaves.
+// reply of the server leaves. Handles are the router's records
+// (handle_record.h).
 #pragma once
 #include <cstdint>
 #include <map>
@@ -11,6 +12,7 @@
 
 #include "../router/backend.h"
 #include "../router/bus_yaml.h"
+#include "../router/handle_record.h"
 #include "../router/status.h"
 #include "interrupts.h"
 #include "session.h"
@@ -32,7 +34,6 @@ struct Board {
   std::unique_ptr<Session> session;
   std::string interfaceName;
   Link interfaceLink;
-  std::map<int, int> config;        // the options of its board handles
   std::map<uint16_t, Link> byAddress;  // links the 488.2 routines make, by address
   InterruptServer interrupts;
   long srqEnabledOn = -1;  // the connection SRQ was enabled on
@@ -40,18 +41,10 @@ struct Board {
   Notification notification;
 };
 
-struct Handle {
-  bool used = false;
-  bool isBoard = false;
-  int board = 0;
-  Link link;
-  std::map<int, int> config;  // device handles' own options
-};
-
 Board& BoardAt(int index);
-Handle& HandleAt(int ud);
-std::map<int, int>& ConfigOf(Handle& h);
-inline int BaseOf(const Handle& h) { return h.isBoard ? kBoardBase : 0; }
+// The link of a device handle (its own) or a board handle (the interface's).
+Link& LinkOf(int ud);
+inline int BaseOf(const HandleKind& h) { return h.isBoard ? kBoardBase : 0; }
 // A timeout code in milliseconds for the server (kForever for none).
 uint32_t ServerTimeout(int code);
 
@@ -69,10 +62,9 @@ bool SrqEnabled(Board& b, int base);
 // Ends the board's ibnotify thread (also from within its callback).
 void StopNotification(Board& b);
 
-// The back-end operations that open and close boards and handles.
+// The back-end operations that open and close boards and links.
 bool OpenBoard(const BoardSettings& s);
 void CloseBoard(int board);
-int OpenBoardHandle(int ud, int board);
 int OpenDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
 int OpenLink(int ud, int board, const char* link, int tmo, int eot, int eos);
 // The board's entry of the bus file, and its description for vorel-bus.

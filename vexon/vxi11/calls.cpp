@@ -6,21 +6,22 @@
 #include <cstring>
 
 #include "../router/file_transfers.h"
-#include "../router/handle_options.h"
 
 namespace vexon::vxi11 {
 
 namespace {
 
 struct Held {
-  explicit Held(int ud) : h(HandleAt(ud)), b(BoardAt(h.board)), lock(b.lock) {}
-  Handle& h;
+  explicit Held(int ud) : ud(ud), h(KindOf(ud)), b(BoardAt(h.board)), lock(b.lock) {}
+  int ud;
+  HandleKind h;
   Board& b;
   std::lock_guard<std::mutex> lock;
   Session& s() { return *b.session; }
-  Link& link() { return h.isBoard ? b.interfaceLink : h.link; }
+  Link& link() { return LinkOf(ud); }
   int base() const { return BaseOf(h); }
-  uint32_t timeout() { return ServerTimeout(ConfigOf(h)[IbcTMO]); }
+  int cfg(int option) const { return OptionOf(ud, option); }
+  uint32_t timeout() const { return ServerTimeout(cfg(IbcTMO)); }
   int settle(const Reply& r, int cnt = 0) { return Settle(b, r, base(), cnt, link()); }
   int done(int extra = 0, int cnt = 0) { return Finish(base() | CMPL | extra, 0, cnt); }
 };
@@ -54,7 +55,7 @@ int ibwrt(int ud, const void* buf, int count) {
   Held c(ud);
   if (!BufferOk(buf, count)) return Fail(c.base(), EARG);
   size_t written = 0;
-  Reply r = c.s().Write(c.link(), buf, static_cast<size_t>(count), ConfigOf(c.h)[IbcEOT] != 0, c.timeout(),
+  Reply r = c.s().Write(c.link(), buf, static_cast<size_t>(count), c.cfg(IbcEOT) != 0, c.timeout(),
                         written);
   return r.ok() ? c.done(0, static_cast<int>(written)) : c.settle(r, static_cast<int>(written));
 }
@@ -62,8 +63,7 @@ int ibwrt(int ud, const void* buf, int count) {
 int ibrd(int ud, void* buf, int count) {
   Held c(ud);
   if (!BufferOk(buf, count)) return Fail(c.base(), EARG);
-  std::map<int, int>& config = ConfigOf(c.h);
-  const int termChar = config[IbcEOSrd] ? (config[IbcEOSchar] & 0xFF) : -1;
+  const int termChar = c.cfg(IbcEOSrd) ? (c.cfg(IbcEOSchar) & 0xFF) : -1;
   size_t got = 0;
   long reason = 0;
   Reply r = c.s().Read(c.link(), buf, static_cast<size_t>(count), termChar, c.timeout(), got, reason);
@@ -111,9 +111,9 @@ int iblck(int ud, int v, int lockWaitTime, void*) {
 int ibstop(int ud) {
   // The board's lock is held by the call in progress: the abort channel
   // goes beside it.
-  Handle& h = HandleAt(ud);
+  const HandleKind h = KindOf(ud);
   Board& b = BoardAt(h.board);
-  const Link& link = h.isBoard ? b.interfaceLink : h.link;
+  const Link& link = LinkOf(ud);
   Reply r = b.session->Abort(link.lid);
   if (!r.ok() && r.kind == Reply::Refused) return Settle(b, r, BaseOf(h), 0, link);
   return Finish(BaseOf(h) | CMPL, 0, 0);
@@ -162,7 +162,7 @@ int iblines(int ud, short* lines) {
 }
 
 int ibwait(int ud, int mask) {
-  Handle& h = HandleAt(ud);
+  const HandleKind h = KindOf(ud);
   Board& b = BoardAt(h.board);
   if (mask & ~WaitConditions(h.isBoard)) return Fail(BaseOf(h), EARG);
   if (!h.isBoard || !(mask & SRQI)) {
@@ -188,7 +188,7 @@ int ibwait(int ud, int mask) {
 }
 
 int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
-  Handle& h = HandleAt(ud);
+  const HandleKind h = KindOf(ud);
   Board& b = BoardAt(h.board);
   if (mask & ~(SRQI | RQS | TIMO | END | CMPL)) return Fail(BaseOf(h), EARG);
   if (mask && (!h.isBoard || mask != SRQI)) return Fail(BaseOf(h), ECAP);  // SRQ is what the server tells
@@ -231,50 +231,25 @@ int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
   return Finish(kBoardBase | CMPL, 0, 0);
 }
 
-int AskOption(int ud, int option, int* value) {
+bool Configure(int ud, int option, int value) {
+  const HandleKind h = KindOf(ud);
+  if (!h.isBoard && (option == IbcPAD || option == IbcSAD)) return Fail(BaseOf(h), ECAP), false;  // the link names the address
+  if (!h.isBoard || (option != IbcSRE && option != IbcPAD)) return true;
   Held c(ud);
-  if (int err = AskRefusal(c.h.isBoard, option, value); err != kAllowed) return Fail(c.base(), err);
-  int v = option == IbcBNA ? c.h.board : ConfigOf(c.h)[option];
-  std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
-  return c.done();
-}
-
-int ConfigureOption(int ud, int option, int value) {
-  Held c(ud);
-  if (int err = ConfigRefusal(c.h.isBoard, option, value); err != kAllowed) return Fail(c.base(), err);
-  if (!c.h.isBoard && (option == IbcPAD || option == IbcSAD)) return Fail(c.base(), ECAP);  // the link names the address
-  if (c.h.isBoard && (option == IbcSRE || option == IbcPAD)) {
-    const bool ren = option == IbcSRE;
-    const std::string v = Value(ren ? value != 0 : value, ren ? 2 : 4);
-    Reply r = c.s().Docmd(c.link(), ren ? kCmdRen : kCmdBusAddress, v.data(), v.size(), ren ? 2 : 4, c.timeout(),
-                          nullptr);
-    if (!r.ok()) return c.settle(r);
-  }
-  int prev = StoreOption(ConfigOf(c.h), option, value);
-  return FinishWithValue(c.base() | CMPL, prev);
-}
-
-int SetEos(int ud, int v) {
-  Held c(ud);
-  if (!ValidEos(v)) return Fail(c.base(), EARG);
-  int prev = StoreOption(ConfigOf(c.h), IbcEOS, v);
-  return FinishWithValue(c.base() | CMPL, prev);
+  const bool ren = option == IbcSRE;
+  const std::string v = Value(ren ? value != 0 : value, ren ? 2 : 4);
+  Reply r = c.s().Docmd(c.link(), ren ? kCmdRen : kCmdBusAddress, v.data(), v.size(), ren ? 2 : 4, c.timeout(),
+                        nullptr);
+  return r.ok() || (c.settle(r), false);
 }
 
 int ibwrtfA(int ud, const char* fileName) {
-  const int base = BaseOf(HandleAt(ud));
+  const int base = BaseOf(KindOf(ud));
   return WriteFromFile(fileName, base, [&](const void* buf, int count) { return ibwrt(ud, buf, count); });
 }
 
 int ibrdfA(int ud, const char* fileName) {
-  Handle& h = HandleAt(ud);
-  int eos = 0, stop = 0;
-  {
-    std::lock_guard l(BoardAt(h.board).lock);
-    stop = ConfigOf(h)[IbcEOSrd];
-    eos = ConfigOf(h)[IbcEOSchar];
-  }
-  return ReadIntoFile(fileName, BaseOf(h), stop != 0, eos, [&](void* buf, int count, int& got) {
+  return ReadIntoFile(fileName, BaseOf(KindOf(ud)), OptionOf(ud, IbcEOSrd) != 0, OptionOf(ud, IbcEOSchar), [&](void* buf, int count, int& got) {
     const int sta = ibrd(ud, buf, count);
     got = LastCount();
     return sta;

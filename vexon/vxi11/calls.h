@@ -22,9 +22,9 @@ int ibsic(int ud);
 int iblines(int ud, short* lines);
 int ibwait(int ud, int mask);
 int ibnotify(int ud, int mask, NotifyCallback cb, void* refData);
-int AskOption(int ud, int option, int* value);
-int ConfigureOption(int ud, int option, int value);
-int SetEos(int ud, int v);
+// The back end's say on ibconfig and ibeos: a device's address is its
+// link's; a board's REN and address go to the server.
+bool Configure(int ud, int option, int value);
 int ibwrtfA(int ud, const char* fileName);
 int ibrdfA(int ud, const char* fileName);
 

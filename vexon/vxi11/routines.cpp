@@ -14,11 +14,12 @@ namespace {
 constexpr char kLocalLockout = static_cast<char>(command::LLO);
 
 struct HeldBoard {
-  explicit HeldBoard(int board) : b(BoardAt(board)), lock(b.lock) {}
+  explicit HeldBoard(int board) : board(board), b(BoardAt(board)), lock(b.lock) {}
+  int board;
   Board& b;
   std::lock_guard<std::mutex> lock;
   Session& s() { return *b.session; }
-  uint32_t timeout() { return ServerTimeout(b.config[IbcTMO]); }
+  uint32_t timeout() const { return ServerTimeout(OptionOf(board, IbcTMO)); }
   // The link of a device address, made on first use.
   Link& at(uint16_t a) {
     auto it = b.byAddress.find(a);
