@@ -9,6 +9,7 @@
 #include <climits>
 
 #include "../router/backend.h"
+#include "../router/handle_record.h"
 #include "../router/router.h"
 #include "../router/status.h"
 #include "libgpib.h"
@@ -25,21 +26,13 @@ std::atomic<bool> opened[kMaxBoards];
 
 // libgpib's descriptor behind each handle of this back end. A board handle
 // (ibfind "gpibN") is the board's minor itself.
-struct HandleSlot {
-  std::atomic<int> descriptor{-1};
-  std::atomic<bool> boardHandle{false};
-};
-HandleSlot handles[kMaxHandles];
+std::atomic<int> descriptors[kMaxHandles];
 
-int Descriptor(int ud) { return handles[ud].descriptor.load(std::memory_order_acquire); }
+int Descriptor(int ud) { return descriptors[ud].load(std::memory_order_acquire); }
 int Minor(int board) { return minors[board].load(std::memory_order_acquire); }
 
-void Keep(int ud, int descriptor, bool boardHandle) {
-  handles[ud].boardHandle.store(boardHandle, std::memory_order_relaxed);
-  handles[ud].descriptor.store(descriptor, std::memory_order_release);
-}
-
-void Forget(int ud) { Keep(ud, -1, false); }
+void Keep(int ud, int descriptor) { descriptors[ud].store(descriptor, std::memory_order_release); }
+void Forget(int ud) { Keep(ud, -1); }
 
 // The library is loaded once any board of this back end opened, which the
 // router ensures before it forwards a call here.
@@ -117,7 +110,7 @@ int OpenBoardHandle(int ud, int board) {
   int pad = 0;
   lib.ibask(Minor(board), IbcPAD, &pad);
   int sta = TakeStatus(lib);
-  if (!(sta & ERR)) Keep(ud, Minor(board), true);
+  if (!(sta & ERR)) Keep(ud, Minor(board));
   return sta;
 }
 
@@ -126,7 +119,7 @@ int OpenBoardHandle(int ud, int board) {
 int Opened(int ud, int descriptor, const Libgpib& lib) {
   int sta = TakeStatus(lib);
   if (descriptor < 0) return (sta & ERR) ? sta : Fail(sta, EDVR);
-  Keep(ud, descriptor, false);
+  Keep(ud, descriptor);
   return sta;
 }
 
@@ -151,7 +144,7 @@ int Find(int ud, int board, const char* name) {
 // Closing a board handle leaves libgpib's board alone: its descriptor is the
 // minor, shared with every device on the board.
 int Online(int ud, int v) {
-  if (v == 0 && handles[ud].boardHandle.load(std::memory_order_acquire)) {
+  if (v == 0 && KindOf(ud).isBoard) {
     Forget(ud);
     return Finish(CMPL, 0, 0);
   }

@@ -4,14 +4,21 @@
 // them: the router does more than forward those, so they are written out.
 #pragma once
 
-#define VEXON_HANDLE_CALLS(X)                                                            \
+// The option calls, which the router answers on its record of the handle
+// unless a back end passes them to a library of its own.
+#define VEXON_OPTION_CALLS(X)                                                            \
   X(ibask, (int ud, int option, int* value), (ud, option, value))                        \
+  X(ibconfig, (int ud, int option, int value), (ud, option, value))                      \
+  X(ibeos, (int ud, int v), (ud, v))
+
+#define VEXON_HANDLE_CALLS(X) VEXON_OPTION_CALLS(X) VEXON_BUS_HANDLE_CALLS(X)
+
+// The calls on a handle that reach the bus.
+#define VEXON_BUS_HANDLE_CALLS(X)                                                        \
   X(ibcac, (int ud, int v), (ud, v))                                                     \
   X(ibclr, (int ud), (ud))                                                               \
   X(ibcmd, (int ud, const void* buf, int count), (ud, buf, count))                       \
   X(ibcmda, (int ud, const void* buf, int count), (ud, buf, count))                      \
-  X(ibconfig, (int ud, int option, int value), (ud, option, value))                      \
-  X(ibeos, (int ud, int v), (ud, v))                                                     \
   X(ibexpert, (int ud, int option, void* in, void* out), (ud, option, in, out))          \
   X(ibgts, (int ud, int v), (ud, v))                                                     \
   X(iblck, (int ud, int v, int lockWaitTime, void* reserved), (ud, v, lockWaitTime, reserved)) \

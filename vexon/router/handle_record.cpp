@@ -67,4 +67,6 @@ void ResetRecord(int ud) {
   Write(r, c);
 }
 
+void MoveRecord(int ud, int board) { records[ud].board.store(board, std::memory_order_relaxed); }
+
 }  // namespace vexon

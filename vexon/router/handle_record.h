@@ -25,5 +25,7 @@ void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config);
 int SetOptionOf(int ud, int option, int value);
 // ibonl 1: every option back to its default but the address.
 void ResetRecord(int ud);
+// A device handle moved to another board of its back end.
+void MoveRecord(int ud, int board);
 
 }  // namespace vexon

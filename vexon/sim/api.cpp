@@ -16,24 +16,17 @@ using namespace vorel::sim;
 
 namespace {
 
-// Takes handle ud, which the router picked, for a board or a device on board.
-void placeHandle(int ud, bool isBoard, int board) {
+// Takes handle ud, which the router picked and recorded.
+void placeHandle(int ud) {
   Bus& b = bus();
   Handle h;
   h.used = true;
-  h.isBoard = isBoard;
-  h.board = board;
-  h.config = vexon::DefaultConfig(isBoard);
-  if (isBoard) {
-    h.config[IbcPAD] = b.boards[board].pad;
-    h.config[IbcSC] = b.boards[board].sc ? 1 : 0;
-  }
   if (b.handles.size() <= static_cast<size_t>(ud)) b.handles.resize(ud + 1);
   b.handles[ud] = h;
 }
 
 Handle& handle(int ud) { return bus().handles[ud]; }
-Board& boardOf(int ud) { return bus().boards[handle(ud).board]; }
+Board& boardOf(int ud) { return bus().boards[boardIndex(ud)]; }
 
 // The checks a call that uses the bus makes before it moves anything: a
 // transfer already running on the handle, a lock held through another
@@ -42,9 +35,9 @@ bool refused(int ud, int& sta) {
   int base = baseStatus(ud);
   if (handle(ud).io != Io::Idle) {
     sta = fail(base, EOIP);
-  } else if (lockedOut(handle(ud).board, ud)) {
+  } else if (lockedOut(boardIndex(ud), ud)) {
     sta = fail(base, ELCK);
-  } else if (int f = takeFault(handle(ud).board)) {
+  } else if (int f = takeFault(boardIndex(ud))) {
     sta = fail(base, f);
   } else {
     return false;
@@ -62,7 +55,7 @@ bool notController(int ud, int& sta) {
 bool badBuffer(const void* buf, int count) { return (!buf && count) || count < 0; }
 
 void afterDeviceCall(int ud) {
-  if (bus().cfg(ud, IbcUnAddr)) unaddress(handle(ud).board);
+  if (bus().cfg(ud, IbcUnAddr)) unaddress(boardIndex(ud));
 }
 
 // Board-level writes go to the listeners that earlier commands addressed.
@@ -80,35 +73,33 @@ int boardReadCheck(int ud, int& sta) {
 
 int deviceRead(int ud, void* buf, int count) {
   Bus& b = bus();
-  Handle& h = handle(ud);
   Device* d = nullptr;
-  if (h.isBoard) {
-    int t = b.boards[h.board].talker;
+  if (isBoardHandle(ud)) {
+    int t = b.boards[boardIndex(ud)].talker;
     if (t >= 0) d = &b.devices[t];
   } else {
     d = deviceOf(ud);
-    if (d) addressToTalk(h.board, *d);
+    if (d) addressToTalk(boardIndex(ud), *d);
   }
   int base = baseStatus(ud);
   if (!d) return fail(base | TIMO, EABO);
   int err = 0, cnt = 0;
   int sta = readFrom(*d, static_cast<uint8_t*>(buf), count, b.cfg(ud, IbcEOSrd) != 0,
                      b.cfg(ud, IbcEOSchar), base, err, cnt, timeoutOf(b.cfg(ud, IbcTMO)));
-  if (!h.isBoard) afterDeviceCall(ud);
+  if (!isBoardHandle(ud)) afterDeviceCall(ud);
   return finish(sta, err, cnt);
 }
 
 int deviceWrite(int ud, const void* buf, int count) {
   Bus& b = bus();
-  Handle& h = handle(ud);
   const auto* p = static_cast<const uint8_t*>(buf);
   bool eoi = b.cfg(ud, IbcEOT) != 0;
-  if (h.isBoard) {
-    for (int l : b.boards[h.board].listeners) b.devices[l].model->listen(b.devices[l].state, p, count, eoi);
+  if (isBoardHandle(ud)) {
+    for (int l : b.boards[boardIndex(ud)].listeners) b.devices[l].model->listen(b.devices[l].state, p, count, eoi);
     return finish(baseStatus(ud) | CMPL, 0, count);
   }
   Device* d = deviceOf(ud);
-  addressToListen(h.board, *d);
+  addressToListen(boardIndex(ud), *d);
   int sta = writeTo(*d, p, count, eoi, baseStatus(ud));
   afterDeviceCall(ud);
   return sta;
@@ -118,7 +109,7 @@ int deviceWrite(int ud, const void* buf, int count) {
 bool writeRefused(int ud, const void* buf, int count, int& sta) {
   if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
   if (refused(ud, sta)) return true;
-  if (handle(ud).isBoard) return boardWriteCheck(ud, sta) != 0;
+  if (isBoardHandle(ud)) return boardWriteCheck(ud, sta) != 0;
   if (notController(ud, sta)) return true;
   if (!deviceOf(ud)) return sta = fail(baseStatus(ud), ENOL), true;
   return false;
@@ -127,40 +118,33 @@ bool writeRefused(int ud, const void* buf, int count, int& sta) {
 bool readRefused(int ud, void* buf, int count, int& sta) {
   if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
   if (refused(ud, sta)) return true;
-  if (handle(ud).isBoard) return boardReadCheck(ud, sta) != 0;
+  if (isBoardHandle(ud)) return boardReadCheck(ud, sta) != 0;
   return notController(ud, sta);
 }
 
 bool commandRefused(int ud, const void* buf, int count, int& sta) {
   if (badBuffer(buf, count)) return sta = fail(baseStatus(ud), EARG), true;
-  if (!handle(ud).isBoard) return sta = fail(baseStatus(ud), ECAP), true;
+  if (!isBoardHandle(ud)) return sta = fail(baseStatus(ud), ECAP), true;
   if (refused(ud, sta) || notController(ud, sta)) return true;
   // Nobody on the bus accepts the command bytes.
-  if (!boardHasDevices(handle(ud).board) && count > 0) return sta = fail(baseStatus(ud), EBUS), true;
+  if (!boardHasDevices(boardIndex(ud)) && count > 0) return sta = fail(baseStatus(ud), EBUS), true;
   return false;
 }
 
 // The status bits ibwait and ibnotify may name for this kind of handle.
-int conditions(const Handle& h) { return vexon::WaitConditions(h.isBoard); }
+int conditions(int ud) { return vexon::WaitConditions(isBoardHandle(ud)); }
 
 // The checks of a call on one device: a device handle (ECAP for a board), the
 // bus free for it, the board in charge, and a device at its address (else
 // `missing` with `missingBits`). Null once the failure is reported in sta.
 Device* calledDevice(int ud, int& sta, int missing, int missingBits = 0) {
-  if (handle(ud).isBoard) return sta = fail(baseStatus(ud), ECAP), nullptr;
+  if (isBoardHandle(ud)) return sta = fail(baseStatus(ud), ECAP), nullptr;
   if (refused(ud, sta) || notController(ud, sta)) return nullptr;
   Device* d = deviceOf(ud);
   if (!d) sta = fail(baseStatus(ud) | missingBits, missing);
   return d;
 }
 
-int setOption(int ud, int option, int value) {
-  Handle& h = handle(ud);
-  int prev = vexon::StoreOption(h.config, option, value);
-  if (h.isBoard && option == IbcSRE) bus().boards[h.board].remoteEnable = value != 0;
-  if (h.isBoard && option == IbcSC) bus().boards[h.board].sc = value != 0;
-  return prev;
-}
 
 }  // namespace
 
@@ -172,57 +156,45 @@ namespace vorel::sim {
 
 int openBoardHandle(int ud, int board) {
   Call call;
-  placeHandle(ud, true, board);
+  placeHandle(ud);
+  // A board handle reports the board's own address and role.
+  vexon::SetOptionOf(ud, IbcPAD, bus().boards[board].pad);
+  vexon::SetOptionOf(ud, IbcSC, bus().boards[board].sc ? 1 : 0);
   return finish(bus().boardStatus(board) | CMPL, 0, 0);
 }
 
-int openDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos) {
+int openDevice(int ud, int, int, int, int, int, int) {
   Call call;
-  if (int err = vexon::DeviceRefusal(pad, sad, tmo, eot, eos); err != vexon::kAllowed) return fail(0, err);
-  placeHandle(ud, false, board);
-  handle(ud).config = vexon::DeviceConfig(pad, sad, tmo, eot, eos);
+  placeHandle(ud);
   return finish(baseStatus(ud) | CMPL, 0, 0);
+}
+
+int startingStatus(int ud) {
+  Call call;
+  return baseStatus(ud);
+}
+
+bool configure(int ud, int option, int value) {
+  Call call;
+  if (!isBoardHandle(ud)) return true;
+  Board& b = boardOf(ud);
+  if (option == IbcSRE) b.remoteEnable = value != 0;
+  if (option == IbcSC) b.sc = value != 0;
+  return true;
 }
 
 int ibonl(int ud, int v) {
   HANDLE_CALL(ud);
-  if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
   Handle& h = handle(ud);
-  if (lockedOut(h.board, ud)) return fail(baseStatus(ud), ELCK);
+  if (lockedOut(boardIndex(ud), ud)) return fail(baseStatus(ud), ELCK);
   abortTransfer(ud);
   queueResetNotice(ud);
   int s = baseStatus(ud);
   if (v == 0) {
     if (boardOf(ud).lockOwner == ud) boardOf(ud).lockOwner = -1;
     h.used = false;
-  } else {
-    vexon::ResetConfig(h.config, h.isBoard);
   }
   return finish(s | CMPL, 0, 0);
-}
-
-int ibask(int ud, int option, int* value) {
-  HANDLE_CALL(ud);
-  Handle& h = handle(ud);
-  if (int err = vexon::AskRefusal(h.isBoard, option, value); err != vexon::kAllowed)
-    return fail(baseStatus(ud), err);
-  put(value, option == IbcBNA ? h.board : h.config[option]);
-  return finish(baseStatus(ud) | CMPL, 0, 0);
-}
-
-int ibconfig(int ud, int option, int value) {
-  HANDLE_CALL(ud);
-  if (int err = vexon::ConfigRefusal(handle(ud).isBoard, option, value); err != vexon::kAllowed)
-    return fail(baseStatus(ud), err);
-  int prev = setOption(ud, option, value);
-  return finishWithValue(baseStatus(ud) | CMPL, prev);
-}
-
-int ibeos(int ud, int v) {
-  HANDLE_CALL(ud);
-  if (!vexon::ValidEos(v)) return fail(baseStatus(ud), EARG);
-  int prev = setOption(ud, IbcEOS, v);
-  return finishWithValue(baseStatus(ud) | CMPL, prev);
 }
 
 int ibwrt(int ud, const void* buf, int count) {
@@ -241,7 +213,7 @@ int ibcmd(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; commandRefused(ud, buf, count, sta)) return sta;
   boardOf(ud).atn = true;
-  runCommands(handle(ud).board, static_cast<const uint8_t*>(buf), count);
+  runCommands(boardIndex(ud), static_cast<const uint8_t*>(buf), count);
   return finish(baseStatus(ud) | CMPL, 0, count);
 }
 
@@ -250,7 +222,7 @@ int ibcmd(int ud, const void* buf, int count) {
 int ibwrta(int ud, const void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; writeRefused(ud, buf, count, sta)) return sta;
-  if (!handle(ud).isBoard) addressToListen(handle(ud).board, *deviceOf(ud));
+  if (!isBoardHandle(ud)) addressToListen(boardIndex(ud), *deviceOf(ud));
   startTransfer(ud, IoKind::Write, const_cast<void*>(buf), count);
   return finish(baseStatus(ud), 0, 0);
 }
@@ -258,8 +230,8 @@ int ibwrta(int ud, const void* buf, int count) {
 int ibrda(int ud, void* buf, int count) {
   HANDLE_CALL(ud);
   if (int sta = 0; readRefused(ud, buf, count, sta)) return sta;
-  if (!handle(ud).isBoard)
-    if (Device* d = deviceOf(ud)) addressToTalk(handle(ud).board, *d);
+  if (!isBoardHandle(ud))
+    if (Device* d = deviceOf(ud)) addressToTalk(boardIndex(ud), *d);
   startTransfer(ud, IoKind::Read, buf, count);
   return finish(baseStatus(ud), 0, 0);
 }
@@ -275,13 +247,13 @@ int ibcmda(int ud, const void* buf, int count) {
 int ibwait(int ud, int mask) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
-  if (mask & ~conditions(h)) return fail(baseStatus(ud), EARG);
+  if (mask & ~conditions(ud)) return fail(baseStatus(ud), EARG);
   if (mask != 0 && h.notifyMask != 0) return fail(baseStatus(ud), EWIP);
-  if (h.io == Io::Running && (mask & CMPL) && !h.isBoard && h.ioKind == IoKind::Read) {
+  if (h.io == Io::Running && (mask & CMPL) && !isBoardHandle(ud) && h.ioKind == IoKind::Read) {
     // A response on its way ends the read when it comes within the timeout.
     Device* d = deviceOf(ud);
     if (d && d->state.described) {
-      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)), [&] { return !d->state.described->output.empty(); });
+      waitFor(boardIndex(ud), d, timeoutOf(bus().cfg(ud, IbcTMO)), [&] { return !d->state.described->output.empty(); });
       advanceTransfer(ud);
     }
   }
@@ -294,9 +266,9 @@ int ibwait(int ud, int mask) {
   }
   if (mask & (RQS | SRQI)) {
     // A response on its way may bring the service request: wait for it in bus time.
-    Device* d = h.isBoard ? nullptr : deviceOf(ud);
-    if (h.isBoard || d)
-      waitFor(h.board, d, timeoutOf(bus().cfg(ud, IbcTMO)),
+    Device* d = isBoardHandle(ud) ? nullptr : deviceOf(ud);
+    if (isBoardHandle(ud) || d)
+      waitFor(boardIndex(ud), d, timeoutOf(bus().cfg(ud, IbcTMO)),
               [&] { return (handleStatus(ud) & mask & ~TIMO) != 0; });
   }
   int s = handleStatus(ud);
@@ -321,7 +293,7 @@ int ibstop(int ud) {
 int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
   HANDLE_CALL(ud);
   Handle& h = handle(ud);
-  if ((mask & ~conditions(h)) || (mask && !cb)) return fail(baseStatus(ud), EARG);
+  if ((mask & ~conditions(ud)) || (mask && !cb)) return fail(baseStatus(ud), EARG);
   h.notifyMask = mask;
   h.notifyCb = cb;
   h.notifyRef = refData;
@@ -360,8 +332,8 @@ int ibrsp(int ud, char* spr) {
 
 int ibloc(int ud) {
   HANDLE_CALL(ud);
-  if (!handle(ud).isBoard) {
-    if (lockedOut(handle(ud).board, ud)) return fail(baseStatus(ud), ELCK);
+  if (!isBoardHandle(ud)) {
+    if (lockedOut(boardIndex(ud), ud)) return fail(baseStatus(ud), ELCK);
     if (Device* d = deviceOf(ud)) d->state.remote = false;
   }
   return finish(baseStatus(ud) | CMPL, 0, 0);
@@ -369,21 +341,20 @@ int ibloc(int ud) {
 
 int ibsic(int ud) {
   HANDLE_CALL(ud);
-  Handle& h = handle(ud);
-  if (!h.isBoard) return fail(baseStatus(ud), EARG);
+  if (!isBoardHandle(ud)) return fail(baseStatus(ud), EARG);
   if (!boardOf(ud).sc) return fail(baseStatus(ud), ESAC);
-  if (lockedOut(h.board, ud)) return fail(baseStatus(ud), ELCK);
+  if (lockedOut(boardIndex(ud), ud)) return fail(baseStatus(ud), ELCK);
   // Interface clear: the system controller takes control back.
   Board& b = boardOf(ud);
   b.cic = b.atn = true;
   b.dcas = b.dtas = false;
-  unaddress(h.board);
+  unaddress(boardIndex(ud));
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 int ibgts(int ud, int v) {
   HANDLE_CALL(ud);
-  if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (!isBoardHandle(ud)) return fail(baseStatus(ud), ECAP);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
   if (int sta = 0; notController(ud, sta)) return sta;
   boardOf(ud).atn = false;
@@ -392,7 +363,7 @@ int ibgts(int ud, int v) {
 
 int ibcac(int ud, int v) {
   HANDLE_CALL(ud);
-  if (!handle(ud).isBoard) return fail(baseStatus(ud), ECAP);
+  if (!isBoardHandle(ud)) return fail(baseStatus(ud), ECAP);
   if (v < 0 || v > 1) return fail(baseStatus(ud), EARG);
   if (int sta = 0; notController(ud, sta)) return sta;
   boardOf(ud).atn = true;
@@ -404,17 +375,16 @@ int ibpct(int ud) {
   int sta = 0;
   Device* d = calledDevice(ud, sta, ENOL);
   if (!d) return sta;
-  addressToTalk(handle(ud).board, *d);
+  addressToTalk(boardIndex(ud), *d);
   const uint8_t tct = 0x09;
-  runCommands(handle(ud).board, &tct, 1);
+  runCommands(boardIndex(ud), &tct, 1);
   return finish(baseStatus(ud) | CMPL, 0, 0);
 }
 
 int ibppc(int ud, int v) {
   HANDLE_CALL(ud);
   if (v != 0 && (v < 0x60 || v > 0x7F)) return fail(baseStatus(ud), EARG);
-  Handle& h = handle(ud);
-  if (h.isBoard) return finishWithValue(baseStatus(ud) | CMPL, setOption(ud, IbcPPC, v));
+  if (isBoardHandle(ud)) return finishWithValue(baseStatus(ud) | CMPL, vexon::SetOptionOf(ud, IbcPPC, v));
   int sta = 0;
   Device* d = calledDevice(ud, sta, ENOL);
   if (!d) return sta;
@@ -427,14 +397,14 @@ int ibrpp(int ud, char* ppr) {
   HANDLE_CALL(ud);
   if (!ppr) return fail(baseStatus(ud), EARG);
   if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  *ppr = static_cast<char>(parallelPoll(handle(ud).board));
+  *ppr = static_cast<char>(parallelPoll(boardIndex(ud)));
   return finish(baseStatus(ud) | CMPL, 0, 1);
 }
 
 int iblines(int ud, short* lines) {
   HANDLE_CALL(ud);
   if (!lines) return fail(baseStatus(ud), EARG);
-  int board = handle(ud).board;
+  int board = boardIndex(ud);
   Board& b = bus().boards[board];
   // Low byte: which lines the board can sense (not NRFD); high byte: asserted.
   int state = (boardHasDevices(board) ? 0x02 : 0) | (b.remoteEnable ? 0x10 : 0) |
@@ -449,7 +419,7 @@ int ibln(int ud, int pad, int sad, short* listen) {
   if (!listen || pad < 0 || pad > 30 || !(sad == 0 || anySad || (sad >= 0x60 && sad <= 0x7E)))
     return fail(baseStatus(ud), EARG);
   if (int sta = 0; refused(ud, sta) || notController(ud, sta)) return sta;
-  int b = handle(ud).board;
+  int b = boardIndex(ud);
   bool found = false;
   if (anySad) {
     for (auto& d : bus().devices) found |= d.board == b && d.pad == pad;

@@ -22,8 +22,10 @@ Backend SimBackend() {
   b.openBoardHandle = &sim::openBoardHandle;
   b.openDevice = &sim::openDevice;
   b.ibonl = &sim::ibonl;
+  b.baseStatus = &sim::startingStatus;
+  b.configure = &sim::configure;
 #define VOREL_SIM_OPERATION(name, params, args) b.name = &sim::name;
-  VEXON_HANDLE_CALLS(VOREL_SIM_OPERATION)
+  VEXON_BUS_HANDLE_CALLS(VOREL_SIM_OPERATION)
   VEXON_BOARD_ROUTINES(VOREL_SIM_OPERATION)
 #undef VOREL_SIM_OPERATION
   return b;

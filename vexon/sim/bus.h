@@ -10,7 +10,7 @@
 
 #include <vexon.h>
 #include "../router/bus_config.h"
-#include "../router/handle_options.h"
+#include "../router/handle_record.h"
 #include "../router/timeouts.h"
 #include "instrument.h"
 
@@ -49,11 +49,10 @@ struct Board {
 enum class Io { Idle, Running, Done };
 enum class IoKind { Read, Write, Command };
 
+// What the simulated bus keeps of a handle beside the router's record
+// (board, options): its transfer and its notification.
 struct Handle {
   bool used = false;
-  bool isBoard = false;
-  int board = 0;
-  vexon::HandleConfig config;  // option -> value
   // Asynchronous transfer.
   Io io = Io::Idle;
   IoKind ioKind = IoKind::Read;
@@ -79,10 +78,13 @@ struct Bus {
   int indexOf(const Device* d) const { return static_cast<int>(d - devices.data()); }
   bool validHandle(int ud) const;
   int boardStatus(int board);
-  int cfg(int ud, int opt) { return handles[ud].config[opt]; }
+  int cfg(int ud, int opt) const { return vexon::OptionOf(ud, opt); }
 };
 
 Bus& bus();
+// The router's record of a handle.
+inline bool isBoardHandle(int ud) { return vexon::KindOf(ud).isBoard; }
+inline int boardIndex(int ud) { return vexon::KindOf(ud).board; }
 std::mutex& busMutex();
 
 // Bus time. A wait of kForever (timeout code TNONE) has no limit; kNoWait
@@ -90,8 +92,8 @@ std::mutex& busMutex();
 constexpr int64_t kForever = vexon::kNoTimeLimit, kNoWait = -1;
 // A timeout code (0 to 17) in nanoseconds.
 inline int64_t timeoutOf(int code) { return vexon::TimeoutNs(code); }
-// The timeout of a board's 488.2 routines: that of its first open board
-// handle, else 10 s.
+// The timeout of a board's 488.2 routines: that of its board handle, 10 s
+// while none is open.
 int64_t boardTimeout(int board);
 // Moves the clock on to `to` (never back) and lets every device see it.
 void advanceTime(int64_t to);

@@ -28,8 +28,7 @@ bool badHandle(int ud, int& sta) {
 
 int baseStatus(int ud) {
   Bus& b = bus();
-  const Handle& h = b.handles[ud];
-  if (h.isBoard) return b.boardStatus(h.board);
+  if (isBoardHandle(ud)) return b.boardStatus(boardIndex(ud));
   int s = 0;
   if (Device* d = deviceOf(ud)) {
     if (d->state.srq) s |= RQS;
@@ -43,7 +42,7 @@ int baseStatus(int ud) {
 bool lockedOut(int board, int ud) {
   int owner = bus().boards[board].lockOwner;
   if (owner < 0 || owner == ud) return false;
-  if (ud < 0 && bus().handles[owner].isBoard) return false;  // 488.2 routines act as the board
+  if (ud < 0 && isBoardHandle(owner)) return false;  // 488.2 routines act as the board
   return true;
 }
 
@@ -55,7 +54,7 @@ int takeFault(int board) {
 
 Device* deviceOf(int ud) {
   Bus& b = bus();
-  return b.find(b.handles[ud].board, b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
+  return b.find(boardIndex(ud), b.cfg(ud, IbcPAD), b.cfg(ud, IbcSAD));
 }
 
 bool boardHasDevices(int board) {

@@ -21,9 +21,13 @@ void closeBoard(int board);
 int openBoardHandle(int ud, int board);
 int openDevice(int ud, int board, int pad, int sad, int tmo, int eot, int eos);
 int ibonl(int ud, int v);
+// The status bits a call on the handle starts from, and what setting an
+// option changes on the bus (SRE, SC of a board).
+int startingStatus(int ud);
+bool configure(int ud, int option, int value);
 #define VOREL_SIM_HANDLE_CALL(name, params, args) int name params;
 #define VOREL_SIM_ROUTINE(name, params, args) void name params;
-VEXON_HANDLE_CALLS(VOREL_SIM_HANDLE_CALL)
+VEXON_BUS_HANDLE_CALLS(VOREL_SIM_HANDLE_CALL)
 VEXON_BOARD_ROUTINES(VOREL_SIM_ROUTINE)
 #undef VOREL_SIM_HANDLE_CALL
 #undef VOREL_SIM_ROUTINE

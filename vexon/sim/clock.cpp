@@ -8,13 +8,8 @@
 
 namespace vorel::sim {
 
-int64_t boardTimeout(int board) {
-  Bus& b = bus();
-  for (size_t ud = 0; ud < b.handles.size(); ++ud)
-    if (b.handles[ud].used && b.handles[ud].isBoard && b.handles[ud].board == board)
-      return timeoutOf(b.cfg(static_cast<int>(ud), IbcTMO));
-  return timeoutOf(T10s);
-}
+// The board's own settings are its handle's, 10 s while no board handle is open.
+int64_t boardTimeout(int board) { return timeoutOf(vexon::OptionOf(board, IbcTMO)); }
 
 void advanceTime(int64_t to) {
   Bus& b = bus();

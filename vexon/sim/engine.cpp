@@ -33,14 +33,14 @@ std::vector<Firing>& resetNotices() {
 void advance(int ud) {
   Bus& b = bus();
   Handle& h = b.handles[ud];
-  Board& board = b.boards[h.board];
+  Board& board = b.boards[boardIndex(ud)];
   auto* p = static_cast<uint8_t*>(h.ioBuf);
   int sta = 0, err = 0, cnt = 0;
   if (h.ioKind == IoKind::Command) {
-    runCommands(h.board, p, h.ioCount);
+    runCommands(boardIndex(ud), p, h.ioCount);
     sta = CMPL;
     cnt = h.ioCount;
-  } else if (h.isBoard) {
+  } else if (isBoardHandle(ud)) {
     if (h.ioKind == IoKind::Write) {
       for (int l : board.listeners) b.devices[l].model->listen(b.devices[l].state, p,
                                                                static_cast<size_t>(h.ioCount), true);

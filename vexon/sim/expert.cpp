@@ -45,7 +45,7 @@ int ibexpert(int ud, int option, void* in, void* out) {
   Call call;
   if (int sta = 0; badHandle(ud, sta)) return sta;
   Handle& h = bus().handles[ud];
-  Board& b = bus().boards[h.board];
+  Board& b = bus().boards[boardIndex(ud)];
   int base = baseStatus(ud);
   const bool needsOut = option <= 4 || option == 6 || option == 8 || option == 10 || option == 11;
   const bool needsIn = option == 5 || option == 7 || option == 8 || option == 9 || option == 11 ||
@@ -111,7 +111,7 @@ int ibexpert(int ud, int option, void* in, void* out) {
       break;
     }
     case IbeChangeDeviceBNA: {
-      if (h.isBoard) return fail(base, ECAP);
+      if (isBoardHandle(ud)) return fail(base, ECAP);
       int index = word(in, 0);
       if (index < 0 || index > 99) return fail(base, EARG);
       // A device moves only between boards of the simulated bus.
@@ -119,8 +119,8 @@ int ibexpert(int ud, int option, void* in, void* out) {
       if (!target || target->backend != "sim") return fail(base, ENEB);
       if (h.io != Io::Idle) return fail(base, EOIP);
       placeBoard(*target);
-      int previous = h.board;
-      h.board = index;
+      int previous = boardIndex(ud);
+      vexon::MoveRecord(ud, index);
       return finishWithValue(baseStatus(ud) | CMPL, previous);
     }
   }
