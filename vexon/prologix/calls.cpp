@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../router/file_transfers.h"
 #include "transfers.h"
 
 namespace vexon::prologix {
@@ -51,26 +50,6 @@ int ibrd(int ud, void* buf, int count) {
   if (BadBuffer(buf, count)) return Fail(c.base(), EARG);
   if (c.h.isBoard) return Fail(c.base(), ECAP);
   return Read(c, buf, count);
-}
-
-int ibwrtfA(int ud, const char* fileName) {
-  Held c(ud);
-  if (!fileName) return Fail(c.base(), EARG);
-  if (c.h.isBoard) return Fail(c.base(), ECAP);
-  return WriteFromFile(fileName, c.base(), [&c](const void* buf, int count) { return Write(c, buf, count); });
-}
-
-int ibrdfA(int ud, const char* fileName) {
-  Held c(ud);
-  if (!fileName) return Fail(c.base(), EARG);
-  if (c.h.isBoard) return Fail(c.base(), ECAP);
-  // A failed read may leave the system error code in ibcntl: no bytes came.
-  return ReadIntoFile(fileName, c.base(), c.cfg(IbcEOSrd) != 0, c.cfg(IbcEOSchar),
-                      [&c](void* buf, int count, int& got) {
-                        int sta = Read(c, buf, count);
-                        got = (sta & ERR) ? 0 : LastCount();
-                        return sta;
-                      });
 }
 
 int ibrsp(int ud, char* spr) {

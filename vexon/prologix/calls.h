@@ -10,8 +10,6 @@ namespace vexon::prologix {
 
 int ibwrt(int ud, const void* buf, int count);
 int ibrd(int ud, void* buf, int count);
-int ibwrtfA(int ud, const char* fileName);
-int ibrdfA(int ud, const char* fileName);
 int ibrsp(int ud, char* spr);
 int ibclr(int ud);
 int ibtrg(int ud);

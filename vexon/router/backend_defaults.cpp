@@ -4,6 +4,7 @@
 #include "async_calls.h"
 #include "backend.h"
 #include "built_routines.h"
+#include "file_transfers.h"
 #include "option_calls.h"
 #include "status.h"
 
@@ -63,6 +64,7 @@ Backend CompleteBackend(Backend b) {
   VEXON_HANDLE_CALLS(VEXON_FILL)
   VEXON_BOARD_ROUTINES(VEXON_FILL)
 #undef VEXON_FILL
+  BuildFileTransfers(given, b);
   BuildRoutines(given, b);
   BuildAsyncCalls(given, b);
   return b;

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "backend.h"
+#include "handle_record.h"
+#include "router.h"
 #include "status.h"
 #include "user_files.h"
 
@@ -63,6 +66,37 @@ int WriteFromFile(const char* fileName, int base, const WholeWrite& write) {
   std::string data;
   if (!ReadWholeFile(FilePath(fileName), kFileLimit, data)) return Fail(base, EFSO);
   return write(data.data(), static_cast<int>(data.size()));
+}
+
+namespace {
+
+// The file calls on a back end's own transfers, each chunk one call of it.
+int ReadFile(int ud, const char* fileName) {
+  const Backend& b = *BackendOfHandle(ud);
+  const int base = b.baseStatus(ud);
+  if (!fileName) return Fail(base, EARG);
+  return ReadIntoFile(fileName, base, OptionOf(ud, IbcEOSrd) != 0, OptionOf(ud, IbcEOSchar),
+                      [&](void* buf, int count, int& got) {
+                        const int sta = b.ibrd(ud, buf, count);
+                        // A timeout or a stop counts the bytes that came; other
+                        // failures may leave a system error code in ibcntl.
+                        got = (sta & ERR) && LastError() != EABO ? 0 : LastCount();
+                        return sta;
+                      });
+}
+
+int WriteFile(int ud, const char* fileName) {
+  const Backend& b = *BackendOfHandle(ud);
+  const int base = b.baseStatus(ud);
+  if (!fileName) return Fail(base, EARG);
+  return WriteFromFile(fileName, base, [&](const void* buf, int count) { return b.ibwrt(ud, buf, count); });
+}
+
+}  // namespace
+
+void BuildFileTransfers(const Backend& given, Backend& b) {
+  if (!given.ibrdfA && given.ibrd) b.ibrdfA = &ReadFile;
+  if (!given.ibwrtfA && given.ibwrt) b.ibwrtfA = &WriteFile;
 }
 
 }  // namespace vexon

@@ -1,5 +1,6 @@
 // ibrdf and ibwrtf for every back end: the file opened as user_files.h
-// opens it, and the data moved with the back end's own read and write.
+// opens it, and the data moved with the back end's own read and write. A
+// back end without them of its own gets them built on its ibrd and ibwrt.
 #pragma once
 #include <functional>
 
@@ -27,5 +28,9 @@ using WholeWrite = std::function<int(const void* buf, int count)>;
 int ReadIntoFile(const char* fileName, int base, bool stopAtEos, int eosChar, const ChunkRead& read);
 // Sends the whole file with write(). Returns ibsta.
 int WriteFromFile(const char* fileName, int base, const WholeWrite& write);
+
+struct Backend;
+// Fills b's ibrdfA and ibwrtfA from its ibrd and ibwrt where given has none.
+void BuildFileTransfers(const Backend& given, Backend& b);
 
 }  // namespace vexon

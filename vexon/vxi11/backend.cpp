@@ -21,8 +21,6 @@ Backend Vxi11Backend() {
   b.ibcmda = &Guarded<&vx::ibcmd>::Call;  // done when it returns
 #define VEXON_VXI11_OPERATION(name) b.name = &Guarded<&vx::name>::Call;
   VEXON_VXI11_OPERATION(ibwrt)
-  VEXON_VXI11_OPERATION(ibwrtfA)
-  VEXON_VXI11_OPERATION(ibrdfA)
   VEXON_VXI11_OPERATION(ibrd)
   VEXON_VXI11_OPERATION(ibclr)
   VEXON_VXI11_OPERATION(ibtrg)

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "../router/file_transfers.h"
 
 namespace vexon::vxi11 {
 
@@ -241,19 +240,6 @@ bool Configure(int ud, int option, int value) {
   Reply r = c.s().Docmd(c.link(), ren ? kCmdRen : kCmdBusAddress, v.data(), v.size(), ren ? 2 : 4, c.timeout(),
                         nullptr);
   return r.ok() || (c.settle(r), false);
-}
-
-int ibwrtfA(int ud, const char* fileName) {
-  const int base = BaseOf(KindOf(ud));
-  return WriteFromFile(fileName, base, [&](const void* buf, int count) { return ibwrt(ud, buf, count); });
-}
-
-int ibrdfA(int ud, const char* fileName) {
-  return ReadIntoFile(fileName, BaseOf(KindOf(ud)), OptionOf(ud, IbcEOSrd) != 0, OptionOf(ud, IbcEOSchar), [&](void* buf, int count, int& got) {
-    const int sta = ibrd(ud, buf, count);
-    got = LastCount();
-    return sta;
-  });
 }
 
 }  // namespace vexon::vxi11

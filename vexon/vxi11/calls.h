@@ -25,8 +25,6 @@ int ibnotify(int ud, int mask, NotifyCallback cb, void* refData);
 // The back end's say on ibconfig and ibeos: a device's address is its
 // link's; a board's REN and address go to the server.
 bool Configure(int ud, int option, int value);
-int ibwrtfA(int ud, const char* fileName);
-int ibrdfA(int ud, const char* fileName);
 
 void Send(int board, uint16_t address, const void* buf, int count, int eotMode);
 void SendList(int board, const uint16_t* list, const void* buf, int count, int eotMode);
