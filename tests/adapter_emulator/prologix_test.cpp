@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../vexon/async_session.h"
+#include "../vexon/option_session.h"
 #include "adapter_bus.h"
 #include "vexon/router/driver_api.h"
 
@@ -100,6 +101,15 @@ TEST(PrologixBackEnd, SameResultsAsTheSimulatedBus) {
   EXPECT_EQ(Session(kTcp), direct);
   direct = Session(kSim);
   EXPECT_EQ(Session(kPty), direct);
+}
+
+TEST(PrologixBackEnd, SettingsAsOnTheSimulatedBus) {
+  const std::vector<std::string> direct = option_session::Session(kSim);
+  ASSERT_GT(direct.size(), 3u);
+  EXPECT_EQ(direct[0], "-1");
+  EXPECT_EQ(direct[2], "ask 3: sta 256 err 4 value 11");  // CMPL; iberr stays EARG from before
+  EXPECT_EQ(option_session::Session(kTcp), direct);
+  EXPECT_EQ(option_session::Session(kPty), direct);
 }
 
 TEST(PrologixBackEnd, BuiltCallsGiveTheSimulatedBusResults) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "../vexon/async_session.h"
+#include "../vexon/option_session.h"
 #include "vexon/router/bus_file.h"
 #include "vexon/router/driver_api.h"
 #include "vexon/router/router.h"
@@ -158,6 +159,10 @@ TEST(Vxi11BackEnd, SameResultsAsTheSimulatedBus) {
   const std::vector<std::string> direct = Session(kSim), remote = Session(kVxi);
   ASSERT_EQ(remote.size(), direct.size());
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
+TEST(Vxi11BackEnd, SettingsAsOnTheSimulatedBus) {
+  EXPECT_EQ(option_session::Session(kVxi), option_session::Session(kSim));
 }
 
 TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
