@@ -172,6 +172,65 @@ TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
   for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
 }
 
+// What a board handle does on its own: command bytes, ATN, data as talker
+// and as listener, REN, IFC, and control passed away and taken back.
+std::vector<std::string> BoardSession(int board) {
+  std::vector<std::string> out;
+  char buf[100] = {};
+  const int b = ibfindA(("gpib" + std::to_string(board)).c_str());
+  ibsic(b);
+  out.push_back(Outcome("ibsic"));
+  const uint16_t meter[] = {1, NOADDR};
+  EnableRemote(board, meter);
+  out.push_back(Outcome("EnableRemote"));
+  const char toLoop[] = {0x3F, 0x5F, 0x40, 0x22};  // UNL UNT, the board talks, the loop listens
+  ibcmd(b, toLoop, 4);
+  out.push_back(Outcome("ibcmd"));
+  ibgts(b, 0);
+  out.push_back(Outcome("ibgts"));
+  ibwrt(b, "hi\n", 3);
+  out.push_back(Outcome("board writes"));
+  ibcac(b, 1);
+  out.push_back(Outcome("ibcac"));
+  const char fromLoop[] = {0x3F, 0x5F, 0x42, 0x20};  // the loop talks, the board listens
+  ibcmd(b, fromLoop, 4);
+  ibgts(b, 0);
+  ibrd(b, buf, sizeof buf);
+  out.push_back(Outcome("board reads", buf, Ibcnt()));
+  ibcac(b, 1);
+  const char unlisten[] = {0x3F, 0x5F};
+  SendCmds(board, unlisten, 2);
+  out.push_back(Outcome("SendCmds"));
+  PassControl(board, 1);
+  out.push_back(Outcome("PassControl"));
+  const int meterHandle = ibdev(board, 1, 0, 10, 1, 0);
+  ibwrt(meterHandle, "*IDN?\n", 6);
+  out.push_back(Outcome("not in charge"));
+  ibonl(meterHandle, 0);
+  ibsic(b);
+  out.push_back(Outcome("ibsic takes control back"));
+  const int dmm = ibdev(board, 1, 0, 10, 1, 0);
+  ibwrt(dmm, "*IDN?\n", 6);
+  out.push_back(Outcome("in charge again"));
+  ibrd(dmm, buf, sizeof buf);
+  out.push_back(Outcome("answer", buf, Ibcnt()));
+  ibonl(dmm, 0);
+  return out;
+}
+
+TEST(Vxi11BackEnd, BoardCallsAsOnTheSimulatedBus) {
+  std::vector<std::string> direct = BoardSession(kSim), remote = BoardSession(kVxi);
+  ASSERT_EQ(remote.size(), direct.size());
+  EXPECT_EQ(direct[6], "board reads: sta 8448 cnt 3 104 105 10");  // END CMPL, "hi\n"
+  // The protocol has no error for ECIC: the server's I/O error 17 comes as
+  // EDVR with its code.
+  EXPECT_EQ(direct[9], "not in charge: sta 32768 err 1 cnt 0");
+  EXPECT_EQ(remote[9], "not in charge: sta 32768 err 0 cnt 17");
+  direct.erase(direct.begin() + 9);
+  remote.erase(remote.begin() + 9);
+  for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
 TEST(Vxi11BackEnd, ParallelPollConfigurationFromCommandBytes) {
   const uint16_t meter[] = {1, NOADDR}, none[] = {NOADDR};
   for (int board : {kSim, kVxi}) {
