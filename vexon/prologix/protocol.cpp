@@ -121,6 +121,8 @@ void Adapter::Drop() {
   inAt_ = inEnd_ = 0;
   reading_ = markMayFollow_ = false;
   busyUntil_ = Clock::time_point{};
+  linesDue_ = 0;
+  moreDue_ = false;
   kind_ = AdapterKind{};
 }
 
@@ -148,6 +150,7 @@ Outcome Adapter::SetUp() {
   do {
     o = Ask("++ver", answer, kHelloEveryMs);
     busyUntil_ = Clock::time_point{};  // unanswered only because it was not listening yet
+    linesDue_ = 0;
   } while (o == Outcome::NoAnswer && Clock::now() - start < milliseconds(kHelloForMs));
   if (o != Outcome::Done) return o;
   // Late answers to the repeated questions.
@@ -215,12 +218,19 @@ Outcome Adapter::Settle() {
     int got = ReceiveMore(busyUntil_, failed);
     if (got < 0) return failed;
     if (got > 0) {
+      if (!moreDue_ && linesDue_ > 0) {
+        linesDue_ -= static_cast<int>(std::count(in_.begin() + static_cast<long>(inAt_),
+                                                 in_.begin() + static_cast<long>(inEnd_), '\n'));
+        if (linesDue_ <= 0) busyUntil_ = Clock::time_point{};  // every late answer is in
+      }
       inAt_ = inEnd_ = 0;
-      busyUntil_ = Clock::now() + milliseconds(tmo + kSlackMs);
+      if (busyUntil_ != Clock::time_point{}) busyUntil_ = Clock::now() + milliseconds(tmo + kSlackMs);
     } else if (Clock::now() >= deadline_ && Clock::now() < busyUntil_) {
       return Outcome::NoAnswer;
     }
   }
+  linesDue_ = 0;
+  moreDue_ = false;
   // Whatever came unasked.
   for (;;) {
     Outcome failed;
@@ -272,8 +282,10 @@ Outcome Adapter::Ask(const std::string& line, std::string& answer, int waitMs) {
   const auto sent = Clock::now();
   Outcome o = ReadLine(answer, Until(waitMs));
   // Unanswered in time or stopped: the answer may still come.
-  if (o == Outcome::NoAnswer || o == Outcome::Stopped)
+  if (o == Outcome::NoAnswer || o == Outcome::Stopped) {
     busyUntil_ = std::max(busyUntil_, sent + milliseconds(waitMs + kSlackMs));
+    ++linesDue_;
+  }
   if (o != Outcome::Done) return o;
   if (int e = 0; AdapterRefusal(answer, e)) return Refuse(answer, e);
   return Outcome::Done;
@@ -288,8 +300,10 @@ Outcome Adapter::Checked(const std::string& line) {
   bool refused = false;
   for (;;) {
     Outcome o = ReadLine(got, until);
-    if (o == Outcome::NoAnswer || o == Outcome::Stopped)
+    if (o == Outcome::NoAnswer || o == Outcome::Stopped) {
       busyUntil_ = std::max(busyUntil_, sent + milliseconds(kCheckMs + kSlackMs));
+      moreDue_ = true;
+    }
     if (o != Outcome::Done) return o;
     if (got == version_) break;
     if (int e = 0; !refused && AdapterRefusal(got, e)) refusal = got, error = e, refused = true;
@@ -524,6 +538,7 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
     if (got < 0) {
       reading_ = false;
       busyUntil_ = adapterDone;
+      moreDue_ = true;
       return failed;
     }
     if (got > 0) continue;
@@ -547,6 +562,7 @@ Outcome Adapter::ReadReply(uint8_t* buf, const ReadRequest& r, ReadResult& resul
     // The call's time is up while the adapter may still be reading.
     reading_ = false;
     busyUntil_ = adapterDone;
+    moreDue_ = true;
     result.timedOut = true;
     return Outcome::Done;
   }

@@ -158,6 +158,11 @@ class Adapter {
   Clock::time_point lastHeard_;  // the last byte, or when the "++read" went out
   // The adapter may still send until then (its own timeout running).
   Clock::time_point busyUntil_;
+  // What it may still send: the answer lines of questions that timed out
+  // here, and whether anything else (a read's tail, a check) may follow. With
+  // only answer lines due, the wait ends when the last of them came.
+  int linesDue_ = 0;
+  bool moreDue_ = false;
   // A read stopped at the EOS byte, which may have come with EOI: a mark may follow.
   bool markMayFollow_ = false;
 
