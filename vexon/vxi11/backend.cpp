@@ -22,6 +22,7 @@ Backend Vxi11Backend() {
   b.ibconfig = &Guarded<&vx::ConfigureOption>::Call;
   b.ibeos = &Guarded<&vx::SetEos>::Call;
   b.ibcmda = &Guarded<&vx::ibcmd>::Call;  // done when it returns
+  b.boardAddress = &Guarded<&vx::BoardAddress>::Call;
 #define VEXON_VXI11_OPERATION(name) b.name = &Guarded<&vx::name>::Call;
   VEXON_VXI11_OPERATION(ibwrt)
   VEXON_VXI11_OPERATION(ibwrtfA)

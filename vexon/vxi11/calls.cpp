@@ -48,6 +48,13 @@ int SrqLine(Held& c) {
   return srq ? 1 : 0;
 }
 
+// Whether a device handle's link is the one of its address (ibdev), not a
+// link of the server's own that a name of the bus file gives.
+bool Addressed(Handle& h) {
+  std::map<int, int>& config = ConfigOf(h);
+  return h.link.name == DeviceLinkName(BoardAt(h.board).interfaceName, config[IbcPAD], config[IbcSAD]);
+}
+
 }  // namespace
 
 int ibwrt(int ud, const void* buf, int count) {
@@ -234,6 +241,8 @@ int ibnotify(int ud, int mask, NotifyCallback cb, void* refData) {
 int AskOption(int ud, int option, int* value) {
   Held c(ud);
   if (int err = AskRefusal(c.h.isBoard, option, value); err != kAllowed) return Fail(c.base(), err);
+  if (!c.h.isBoard && (option == IbcPAD || option == IbcSAD) && !Addressed(c.h))
+    return Fail(c.base(), ECAP);  // a link of the server's own: its name tells no address
   int v = option == IbcBNA ? c.h.board : ConfigOf(c.h)[option];
   std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
   return c.done();
