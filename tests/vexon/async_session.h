@@ -98,7 +98,17 @@ inline std::vector<std::string> Session(int board, bool stops = true) {
   out.push_back(Last("TestSys") + " " + std::to_string(results[0]) + " " + std::to_string(results[1]));
   ResetSys(board, both);
   out.push_back(Last("ResetSys"));
-  for (int ud : {dmm, loop}) ibonl(ud, 0);
+
+  // A reset, then a close, ends a notification still waiting (nothing sets
+  // END here): its function hears of each once.
+  Heard reset, closed;
+  ibnotify(loop, END, &Record, &reset);
+  ibonl(loop, 1);
+  out.push_back(Notified("reset", reset));
+  ibnotify(loop, END, &Record, &closed);
+  ibonl(loop, 0);
+  out.push_back(Notified("closed", closed));
+  ibonl(dmm, 0);
   return out;
 }
 

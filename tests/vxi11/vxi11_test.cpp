@@ -245,6 +245,73 @@ TEST(Vxi11BackEnd, ParallelPollConfigurationFromCommandBytes) {
   }
 }
 
+// The routines the router makes of command bytes and PassControl: the
+// loopback hears what the board sends it after SendSetup and says it back
+// after ReceiveSetup; ibppc answers the previous response; control passed
+// with ibpct comes back with IFC.
+std::vector<std::string> CommandByteSession(int board) {
+  std::vector<std::string> out;
+  char buf[100] = {};
+  const uint16_t loop[] = {2, NOADDR}, none[] = {NOADDR};
+  const int own = ibfindA(("gpib" + std::to_string(board)).c_str());
+  SendSetup(board, loop);
+  out.push_back(Outcome("SendSetup"));
+  SendDataBytes(board, "ping\n", 5, DABend);
+  out.push_back(Outcome("SendDataBytes"));
+  ReceiveSetup(board, 2);
+  out.push_back(Outcome("ReceiveSetup"));
+  RcvRespMsg(board, buf, sizeof buf, STOPend);
+  out.push_back(Outcome("RcvRespMsg", buf, Ibcnt()));
+  // The secondary-only instrument answers at pad 4, sad 0 alone.
+  const uint16_t sec = 4 | 0x60 << 8, secondary[] = {sec, NOADDR};
+  SendSetup(board, secondary);
+  SendDataBytes(board, "ID?\n", 4, DABend);
+  out.push_back(Outcome("SendDataBytes to a secondary address"));
+  ReceiveSetup(board, sec);
+  RcvRespMsg(board, buf, sizeof buf, STOPend);
+  out.push_back(Outcome("RcvRespMsg of a secondary address", buf, Ibcnt()));
+  SendSetup(board, none);
+  out.push_back(Outcome("SendSetup of nobody"));
+  ReceiveSetup(board, 31);
+  out.push_back(Outcome("ReceiveSetup of no address"));
+  ibconfig(own, IbcTMO, T30ms);
+  const int timeout = Iberr();
+  RcvRespMsg(board, buf, sizeof buf, STOPend);
+  out.push_back(Outcome("RcvRespMsg of nobody"));
+  ibconfig(own, IbcTMO, timeout);
+
+  const int ud = ibdev(board, 2, 0, 11, 1, 0);
+  const int secondaryUd = ibdev(board, 4, 0x60, 11, 1, 0);
+  for (int v : {0x62, 0x6B, 0, 0x70, 0x80}) {
+    ibppc(ud, v);
+    out.push_back(Outcome("ibppc " + std::to_string(v)) + " was " + std::to_string(Iberr()));
+    ibppc(secondaryUd, v ^ 1);
+    out.push_back(Outcome("ibppc of a secondary address") + " was " + std::to_string(Iberr()));
+  }
+  ibonl(secondaryUd, 0);
+  ibppc(own, 0x65);
+  out.push_back(Outcome("ibppc of the board") + " was " + std::to_string(Iberr()));
+  ibppc(own, 0);
+  ibpct(own);
+  out.push_back(Outcome("ibpct of the board"));
+  ibpct(ud);
+  out.push_back(Outcome("ibpct"));
+  SendIFC(board);
+  out.push_back(Outcome("SendIFC"));
+  ibwrt(ud, "back\n", 5);
+  out.push_back(Outcome("ibwrt after IFC"));
+  ibrd(ud, buf, sizeof buf);
+  out.push_back(Outcome("ibrd", buf, Ibcnt()));
+  ibonl(ud, 0);
+  return out;
+}
+
+TEST(Vxi11BackEnd, SetupParallelPollAndControlFromCommandBytes) {
+  const std::vector<std::string> direct = CommandByteSession(kSim), remote = CommandByteSession(kVxi);
+  ASSERT_EQ(remote.size(), direct.size());
+  for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(remote[i], direct[i]);
+}
+
 TEST(Vxi11BackEnd, InstrumentByItsLinkName) {
   int scope = ibfindA("scope");
   ASSERT_GE(scope, 0) << Iberr();
@@ -252,6 +319,12 @@ TEST(Vxi11BackEnd, InstrumentByItsLinkName) {
   char buf[100] = {};
   EXPECT_EQ(ibrd(scope, buf, sizeof buf - 1) & (ERR | END), END);
   EXPECT_STREQ(buf, "TARNWICK,SIM-DMM,0001,1.0\n");
+  // The link's name tells no address to pass control or configure with.
+  int pad = 0;
+  EXPECT_EQ(ibask(scope, IbcPAD, &pad) & ERR, ERR);
+  EXPECT_EQ(Iberr(), ECAP);
+  EXPECT_EQ(ibpct(scope) & ERR, ERR);
+  EXPECT_EQ(Iberr(), ECAP);
   ibonl(scope, 0);
 }
 

@@ -2,7 +2,8 @@
 // without asynchronous calls of their own. One table of transfers, one lock:
 // a transfer is a thread running the back end's synchronous call, a
 // notification a thread that waits for the handle's conditions and calls the
-// program's function outside the lock.
+// program's function outside the lock. A close or a reset ends an armed
+// notification; its function hears of that once, on a thread of its own.
 #include "async_calls.h"
 
 #include <chrono>
@@ -40,6 +41,7 @@ struct Transfer {
   void* ref = nullptr;
   int64_t timeoutNs = kNoTimeLimit;
   std::thread watcher;
+  std::thread notice;  // tells the function of a close or a reset
 };
 
 void Collect(Transfer& x) {
@@ -181,22 +183,44 @@ void Retire(std::thread old) {
   else old.join();
 }
 
-// Ends the router's notification on ud.
-void EndNotification(Table& t, int ud) {
+// Ends the router's notification on ud; armed (not in its function), it
+// is left in ended.
+void EndNotification(Table& t, int ud, Transfer* ended = nullptr) {
   std::unique_lock l(t.m);
-  std::thread old = Disarm(t, t.handles[ud]);
+  Transfer& x = t.handles[ud];
+  if (ended && x.mask) {
+    ended->mask = x.mask;
+    ended->cb = x.cb;
+    ended->ref = x.ref;
+  }
+  std::thread old = Disarm(t, x);
   l.unlock();
   Retire(std::move(old));
 }
 
+// A close or a reset ends what runs on the handle. A notification that was
+// armed hears of it after the call, once, with ERR and ERST (ibcntl 0), and
+// what its function returns arms nothing.
 int Online(int ud, int v) {
   const Backend* b = BackendOfHandle(ud);
-  if (v == 0 || v == 1) {  // a close or a reset ends what runs on the handle
-    EndNotification(Transfers(), ud);
-    int base = 0;
-    StopTransfer(Transfers(), *b, ud, base);
+  if (v != 0 && v != 1) return b->own.ibonl(ud, v);
+  Table& t = Transfers();
+  Transfer ended;
+  EndNotification(t, ud, &ended);
+  const int base = ended.mask ? BaseBits(*b, ud) : 0;
+  int stopped = 0;
+  StopTransfer(t, *b, ud, stopped);
+  const int sta = b->own.ibonl(ud, v);
+  if (!ended.mask || (sta & ERR)) return sta;
+  std::thread previous;
+  {
+    std::lock_guard l(t.m);
+    Transfer& x = t.handles[ud];
+    previous = std::move(x.notice);
+    x.notice = std::thread(ended.cb, ud, ERR | base, ERST, 0, ended.ref);
   }
-  return b->own.ibonl(ud, v);
+  Retire(std::move(previous));
+  return sta;
 }
 
 // The notification's thread: waits for a condition of the mask (TIMO: the
@@ -311,6 +335,7 @@ Table::~Table() {
     int base = 0;
     if (const Backend* b = BackendOfHandle(ud)) StopTransfer(*this, *b, ud, base);
     Collect(handles[ud]);
+    Retire(std::move(handles[ud].notice));
   }
 }
 

@@ -62,6 +62,10 @@ struct Backend {
   // A name of the bus file that gives a link of the board's server ("inst0")
   // in place of an address, opened as handle ud. Returns ibsta. Default: ECAP.
   int (*openLink)(int ud, int board, const char* link, int tmo, int eot, int eos) = nullptr;
+  // Optional: the board's own primary address on its bus, or -1 once the
+  // failure is left in the status. With SendCmds the router builds
+  // SendSetup and ReceiveSetup of command bytes.
+  int (*boardAddress)(int board) = nullptr;
   // Closes (v 0) or resets (v 1) what the back end keeps of a handle; the
   // router then frees the handle or resets its options. Default: succeeds.
   int (*ibonl)(int ud, int v) = nullptr;

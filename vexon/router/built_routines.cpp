@@ -1,15 +1,18 @@
 // The 488.2 routines (and ibln) made of a back end's simpler operations:
 // AllSpoll and FindRQS of serial polls, DevClearList and TriggerList of one
 // clear or trigger each, SetRWLS of REN and LLO, TestSys and ResetSys of
-// sends and receives, ibln of the back end's listener search, PPollConfig
-// and PPollUnconfig of command bytes. Each calls the
-// back end's own operations through its completed table, so each part
-// leaves the status as it would alone.
+// sends and receives, ibln of the back end's listener search, ibpct of
+// PassControl, and of command bytes PPollConfig, PPollUnconfig, ibppc,
+// SendSetup and ReceiveSetup. Each calls the back end's own operations
+// through its completed table, so each part leaves the status as it would
+// alone.
 #include "built_routines.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "addresses.h"
@@ -145,9 +148,9 @@ void ResetSys(int board, const uint16_t* list) {
   if (SendEach(b, board, list, "*RST")) Done(0);
 }
 
-// Appends the listen address of a device (and its secondary) to bytes.
-void Listener(std::string& bytes, uint16_t a) {
-  bytes += static_cast<char>(command::LAD | (a & 0xFF));
+// Appends the listen (or talk) address of a device and its secondary.
+void Listener(std::string& bytes, uint16_t a, uint8_t kind = command::LAD) {
+  bytes += static_cast<char>(kind | (a & 0xFF));
   if (a >> 8) bytes += static_cast<char>(a >> 8);
 }
 
@@ -156,30 +159,134 @@ void SendCommands(int board, const std::string& bytes) {
   if (!(LastStatus() & ERR)) Done(0);
 }
 
+// The parallel poll response each device was last configured with through
+// these routines (PPE, or PPD when none), by board and address: a device
+// tells it no one, and ibppc answers the previous one.
+struct Responses {
+  std::mutex m;
+  std::map<int, uint8_t> byDevice;
+  static int Key(int board, uint16_t a) { return board << 16 | a; }
+  uint8_t Set(int board, uint16_t a, uint8_t response) {
+    std::lock_guard l(m);
+    auto [it, added] = byDevice.try_emplace(Key(board, a), command::PPD);
+    const uint8_t previous = it->second;
+    it->second = response;
+    return previous;
+  }
+  void Forget(int board) {
+    std::lock_guard l(m);
+    byDevice.erase(byDevice.lower_bound(Key(board, 0)), byDevice.lower_bound(Key(board + 1, 0)));
+  }
+};
+Responses& ConfiguredResponses() {
+  static Responses r;
+  return r;
+}
+
+// PPC and response (PPE or PPD) to the listed devices, each remembered; the
+// previous response of the last.
+int Configure(int board, const uint16_t* list, uint8_t response) {
+  std::string bytes(1, static_cast<char>(command::UNL));
+  ForList(list, [&](int, uint16_t a) { Listener(bytes, a); });
+  bytes += static_cast<char>(command::PPC);
+  bytes += static_cast<char>(response);
+  bytes += static_cast<char>(command::UNL);
+  SendCommands(board, bytes);
+  int previous = command::PPD;
+  if (!(LastStatus() & ERR)) ForList(list, [&](int, uint16_t a) { previous = ConfiguredResponses().Set(board, a, response); });
+  return previous;
+}
+
 // The device answers a parallel poll on dataLine (1 to 8) when its
 // individual status is lineSense: PPC and PPE to it alone.
 void PPollConfig(int board, uint16_t address, int dataLine, int lineSense) {
   if (dataLine < 1 || dataLine > 8 || (lineSense != 0 && lineSense != 1)) return void(Fail(0, EARG));
   if (!ValidAddress(address)) return void(Fail(0, ENOL));
-  std::string bytes(1, static_cast<char>(command::UNL));
-  Listener(bytes, address);
-  bytes += static_cast<char>(command::PPC);
-  bytes += static_cast<char>(command::PPE | lineSense << 3 | (dataLine - 1));
-  bytes += static_cast<char>(command::UNL);
-  SendCommands(board, bytes);
+  const uint16_t one[] = {address, NOADDR};
+  Configure(board, one, static_cast<uint8_t>(command::PPE | lineSense << 3 | (dataLine - 1)));
 }
 
 // PPC and PPD to the listed devices; an empty list is PPU to all.
 void PPollUnconfig(int board, const uint16_t* list) {
   if (!list) return void(Fail(0, EARG));
   if (AnyInvalid(list)) return void(Fail(0, ENOL));
-  if (list[0] == NOADDR) return SendCommands(board, std::string(1, static_cast<char>(command::PPU)));
-  std::string bytes(1, static_cast<char>(command::UNL));
+  if (list[0] != NOADDR) return void(Configure(board, list, command::PPD));
+  SendCommands(board, std::string(1, static_cast<char>(command::PPU)));
+  if (!(LastStatus() & ERR)) ConfiguredResponses().Forget(board);
+}
+
+// The board talks and the listed devices listen: UNT, UNL, the board's talk
+// address, the devices' listen addresses.
+void SendSetup(int board, const uint16_t* list) {
+  if (!list) return void(Fail(0, EARG));
+  if (list[0] == NOADDR || AnyInvalid(list)) return void(Fail(0, ENOL));
+  const int own = Ops(board).boardAddress(board);
+  if (own < 0) return;
+  std::string bytes{static_cast<char>(command::UNT), static_cast<char>(command::UNL),
+                    static_cast<char>(command::TAD | own)};
   ForList(list, [&](int, uint16_t a) { Listener(bytes, a); });
-  bytes += static_cast<char>(command::PPC);
-  bytes += static_cast<char>(command::PPD);
-  bytes += static_cast<char>(command::UNL);
   SendCommands(board, bytes);
+}
+
+// The device talks and the board listens: UNT, UNL, the board's listen
+// address, the device's talk address. No device has an address outside the
+// bus's: then nobody talks, and a read times out as from an absent device.
+void ReceiveSetup(int board, uint16_t address) {
+  const int own = Ops(board).boardAddress(board);
+  if (own < 0) return;
+  std::string bytes{static_cast<char>(command::UNT), static_cast<char>(command::UNL),
+                    static_cast<char>(command::LAD | own)};
+  if (ValidAddress(address)) Listener(bytes, address, command::TAD);
+  SendCommands(board, bytes);
+}
+
+// A handle's own status bits, as its ibwait answers at once.
+int BaseOf(const Backend& b, int ud) { return b.ibwait(ud, 0) & ~(ERR | TIMO | END | CMPL | RQS | SRQI); }
+
+// The board and address of a device handle, by the back end's ibask; false
+// once the failure is left.
+bool DeviceAt(const Backend& b, int ud, int& board, uint16_t& address) {
+  int pad = 0, sad = 0;
+  if ((b.ibask(ud, IbcBNA, &board) & ERR) || (b.ibask(ud, IbcPAD, &pad) & ERR) || (b.ibask(ud, IbcSAD, &sad) & ERR))
+    return false;
+  address = static_cast<uint16_t>(pad | sad << 8);
+  return true;
+}
+
+// A board routine's outcome as the device handle's: its own status bits,
+// the routine's failure.
+int AsHandles(int base) {
+  if (LastStatus() & ERR) return Fail(base | (LastStatus() & TIMO), LastError(), LastCount());
+  return Finish(base | CMPL, 0, 0);
+}
+
+// Control to the handle's device; a board handle passes it to no one.
+int PassControlTo(int ud) {
+  const Backend& b = *BackendOfHandle(ud);
+  const int base = BaseOf(b, ud);
+  if (ud < kFirstDeviceHandle) return Fail(base, ECAP);
+  int board = 0;
+  uint16_t address = 0;
+  if (!DeviceAt(b, ud, board, address)) return LastStatus();
+  b.PassControl(board, address);
+  return AsHandles(base);
+}
+
+// The device's parallel poll response: v PPE (0x60 to 0x6F) configures it,
+// PPD (0x70 to 0x7F) or 0 disables it; iberr the previous one. A board
+// handle's own response is its option IbcPPC.
+int ConfigureResponse(int ud, int v) {
+  const Backend& b = *BackendOfHandle(ud);
+  const int base = BaseOf(b, ud);
+  if (v != 0 && (v < command::PPE || v > 0x7F)) return Fail(base, EARG);
+  if (ud < kFirstDeviceHandle) return b.ibconfig(ud, IbcPPC, v);
+  int board = 0;
+  uint16_t address = 0;
+  if (!DeviceAt(b, ud, board, address)) return LastStatus();
+  const uint16_t one[] = {address, NOADDR};
+  const int previous = Configure(board, one, v && v < command::PPD ? static_cast<uint8_t>(v) : command::PPD);
+  if (LastStatus() & ERR) return AsHandles(base);
+  return FinishWithValue(base | CMPL, previous);
 }
 
 // Whether a device listens at pad (and sad: 0 none, 0x60 to 0x7E, or any
@@ -191,7 +298,7 @@ int ListenerAt(int ud, int pad, int sad, short* listen) {
     return Fail(0, EARG);
   int board = ud;
   if (ud >= kFirstDeviceHandle && (b.ibask(ud, IbcBNA, &board) & ERR)) return LastStatus();
-  const int base = b.ibwait(ud, 0) & ~(ERR | TIMO | END | CMPL | RQS | SRQI);
+  const int base = BaseOf(b, ud);
   const uint16_t pads[] = {static_cast<uint16_t>(pad), NOADDR};
   uint16_t found[32] = {};
   b.FindLstn(board, pads, found, 32);
@@ -217,9 +324,13 @@ void BuildRoutines(const Backend& given, Backend& b) {
     if (given.SendIFC && (given.DevClear || given.DevClearList) && !given.ResetSys) b.ResetSys = &ResetSys;
   }
   if (given.FindLstn && !given.ibln) b.ibln = &ListenerAt;
+  if (given.PassControl && !given.ibpct) b.ibpct = &PassControlTo;
   if (given.SendCmds) {
     if (!given.PPollConfig) b.PPollConfig = &PPollConfig;
     if (!given.PPollUnconfig) b.PPollUnconfig = &PPollUnconfig;
+    if (!given.ibppc) b.ibppc = &ConfigureResponse;
+    if (given.boardAddress && !given.SendSetup) b.SendSetup = &SendSetup;
+    if (given.boardAddress && !given.ReceiveSetup) b.ReceiveSetup = &ReceiveSetup;
   }
 }
 

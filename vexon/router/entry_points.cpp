@@ -29,10 +29,10 @@ namespace {
 // Opens a device handle on board in backend with open(ud), its record
 // holding config; returns the handle or -1.
 template <class Open>
-int OpenHandle(const Backend* backend, int board, const HandleConfig& config, Open open) {
+int OpenHandle(const Backend* backend, int board, const HandleConfig& config, Open open, bool linked = false) {
   int ud = ReserveHandle();
   if (ud < 0) return Fail(0, EDVR), -1;
-  PlaceRecord(ud, false, board, config);
+  PlaceRecord(ud, false, board, config, linked);
   int sta = open(ud);
   SettleHandle(ud, backend, sta);
   return (sta & ERR) ? -1 : ud;
@@ -86,9 +86,9 @@ int FindName(const char* name) {
     // A server's own link name ("inst0") is recorded under an address of its own.
     if (!d->link.empty()) {
       if (DeviceRefusal(0, 0, d->tmo, d->eot, d->eos) != kAllowed) return Fail(0, EARG), -1;
-      const int ud = OpenHandle(b, d->board, DeviceConfig(0, 0, d->tmo, d->eot, d->eos), [&](int u) {
-        return b->openLink(u, d->board, d->link.c_str(), d->tmo, d->eot, d->eos);
-      });
+      const int ud = OpenHandle(
+          b, d->board, DeviceConfig(0, 0, d->tmo, d->eot, d->eos),
+          [&](int u) { return b->openLink(u, d->board, d->link.c_str(), d->tmo, d->eot, d->eos); }, true);
       if (ud >= 0 && recorder::active.load(std::memory_order_relaxed)) [[unlikely]]
         recorder::LinkOpened(ud, d->board, d->link.c_str(), d->eot, d->eos);
       return ud;

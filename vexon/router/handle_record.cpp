@@ -16,6 +16,7 @@ struct Record {
   std::mutex writer;
   std::atomic<bool> isBoard{false};
   std::atomic<int> board{0};
+  std::atomic<bool> linked{false};
   std::atomic<int> options[kOptionSlots] = {};
 };
 
@@ -29,7 +30,8 @@ void Write(Record& r, const HandleConfig& c) {
 
 HandleKind KindOf(int ud) {
   const Record& r = records[ud];
-  return {r.isBoard.load(std::memory_order_relaxed), r.board.load(std::memory_order_relaxed)};
+  return {r.isBoard.load(std::memory_order_relaxed), r.board.load(std::memory_order_relaxed),
+          r.linked.load(std::memory_order_relaxed)};
 }
 
 int OptionOf(int ud, int option) {
@@ -42,10 +44,11 @@ HandleConfig OptionsOf(int ud) {
   return c;
 }
 
-void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config) {
+void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config, bool linked) {
   Record& r = records[ud];
   std::lock_guard l(r.writer);
   r.isBoard.store(isBoard, std::memory_order_relaxed);
+  r.linked.store(linked, std::memory_order_relaxed);
   r.board.store(board, std::memory_order_relaxed);
   Write(r, config);
 }

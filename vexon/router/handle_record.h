@@ -12,6 +12,8 @@ namespace vexon {
 struct HandleKind {
   bool isBoard = false;
   int board = 0;
+  // Opened by a link name of the board's server ("inst0"): no bus address.
+  bool linked = false;
 };
 
 // ud is a handle of the table (0 to kMaxHandles - 1), open or being opened.
@@ -20,7 +22,7 @@ int OptionOf(int ud, int option);
 HandleConfig OptionsOf(int ud);
 
 // Fills the record of a handle being opened.
-void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config);
+void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config, bool linked = false);
 // Sets an option as StoreOption does; returns the previous value.
 int SetOptionOf(int ud, int option, int value);
 // ibonl 1: every option back to its default but the address.

@@ -31,6 +31,8 @@ int AskOption(int ud, int option, int* value) {
   const HandleKind k = KindOf(ud);
   const int base = Of(ud).baseStatus(ud);
   if (int err = AskRefusal(k.isBoard, option, value); err != kAllowed) return Fail(base, err);
+  // A link of the server's own: its name tells no address.
+  if (k.linked && (option == IbcPAD || option == IbcSAD)) return Fail(base, ECAP);
   const int v = option == IbcBNA ? k.board : OptionOf(ud, option);
   std::memcpy(value, &v, sizeof v);  // the caller's buffer may be unaligned
   return Finish(base | CMPL, 0, 0);

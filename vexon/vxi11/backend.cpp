@@ -19,6 +19,7 @@ Backend Vxi11Backend() {
   b.ibonl = &Guarded<&vx::Online>::Call;
   b.configure = &Guarded<&vx::Configure>::Call;
   b.ibcmda = &Guarded<&vx::ibcmd>::Call;  // done when it returns
+  b.boardAddress = &Guarded<&vx::BoardAddress>::Call;
 #define VEXON_VXI11_OPERATION(name) b.name = &Guarded<&vx::name>::Call;
   VEXON_VXI11_OPERATION(ibwrt)
   VEXON_VXI11_OPERATION(ibrd)

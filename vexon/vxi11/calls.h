@@ -39,6 +39,9 @@ void EnableRemote(int board, const uint16_t* list);
 void SendLLO(int board);
 void SendIFC(int board);
 void PassControl(int board, uint16_t address);
+// The interface's own primary address, asked of the server; -1 once the
+// failure is left in the status.
+int BoardAddress(int board);
 void ReadStatusByte(int board, uint16_t address, short* result);
 void TestSRQ(int board, short* result);
 void WaitSRQ(int board, short* result);

@@ -189,6 +189,18 @@ void PassControl(int board, uint16_t address) {
   if (Command(c, kCmdPassControl, std::string{0, 0, 0, static_cast<char>(address & 0xFF)}, 4)) Done();
 }
 
+int BoardAddress(int board) {
+  HeldBoard c(board);
+  int address = 0;
+  if (!c.ok(c.s().BusStatus(c.b.interfaceLink, kStatusBusAddress, address), c.b.interfaceLink)) return -1;
+  if (address < 0 || address > 30) {
+    ReportProblem("gpib" + std::to_string(board) + ": " + c.b.interfaceName + ": the server gave bus address " +
+                  std::to_string(address) + ", not one of 0 to 30");
+    return Fail(kBoardBase, EDVR), -1;
+  }
+  return address;
+}
+
 void ReadStatusByte(int board, uint16_t address, short* result) {
   HeldBoard c(board);
   if (!result) return Refuse(EARG);

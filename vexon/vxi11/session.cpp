@@ -321,13 +321,20 @@ Reply Session::Docmd(Link& link, long cmd, const void* in, size_t n, long datasi
   return {};
 }
 
-Reply Session::BusStatus(Link& link, int what, bool& value) {
+Reply Session::BusStatus(Link& link, int what, int& value) {
   const char query[2] = {0, static_cast<char>(what)};
   std::string answer;
   Reply r = Docmd(link, kCmdBusStatus, query, 2, 2, 3000, &answer);
   if (!r.ok()) return r;
-  value = false;
-  for (char c : answer) value |= c != 0;
+  value = 0;
+  for (char c : answer) value = value << 8 | static_cast<unsigned char>(c);  // network order
+  return r;
+}
+
+Reply Session::BusStatus(Link& link, int what, bool& value) {
+  int v = 0;
+  Reply r = BusStatus(link, what, v);
+  value = v != 0;
   return r;
 }
 

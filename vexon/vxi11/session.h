@@ -62,7 +62,7 @@ enum : long {
   kCmdIfc = 0x020010,
 };
 // Bus status queries.
-enum : int { kStatusRen = 1, kStatusSrq = 2, kStatusNdac = 3, kStatusCic = 5 };
+enum : int { kStatusRen = 1, kStatusSrq = 2, kStatusNdac = 3, kStatusCic = 5, kStatusBusAddress = 8 };
 
 class Session {
  public:
@@ -103,6 +103,7 @@ class Session {
               std::string* out);
   // The bus status query `what` (kStatusRen, ...) of an interface link.
   Reply BusStatus(Link& link, int what, bool& value);
+  Reply BusStatus(Link& link, int what, int& value);
   // create_intr_chan to a server of ours listening on port, on the local
   // address of the core connection (localAddress gives it).
   Reply CreateInterruptChannel(uint32_t hostAddr, uint16_t port);
