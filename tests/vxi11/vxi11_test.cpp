@@ -173,7 +173,8 @@ TEST(Vxi11BackEnd, BuiltCallsGiveTheSimulatedBusResults) {
 }
 
 // What a board handle does on its own: command bytes, ATN, data as talker
-// and as listener, REN, IFC, and control passed away and taken back.
+// and as listener, REN, IFC, and control passed away and taken back (a
+// device's calls then fail, ECIC).
 std::vector<std::string> BoardSession(int board) {
   std::vector<std::string> out;
   char buf[100] = {};
@@ -209,12 +210,6 @@ std::vector<std::string> BoardSession(int board) {
   ibonl(meterHandle, 0);
   ibsic(b);
   out.push_back(Outcome("ibsic takes control back"));
-  const int dmm = ibdev(board, 1, 0, 10, 1, 0);
-  ibwrt(dmm, "*IDN?\n", 6);
-  out.push_back(Outcome("in charge again"));
-  ibrd(dmm, buf, sizeof buf);
-  out.push_back(Outcome("answer", buf, Ibcnt()));
-  ibonl(dmm, 0);
   return out;
 }
 
