@@ -8,10 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../vexon/router/bus_loader.h"
@@ -159,6 +163,7 @@ devices:
       - {q: "BOARD?", r: "by the board"}
       - {q: "WRTA?", r: "after ibwrta"}
       - {q: "RDA?", r: "by ibrda"}
+      - {q: "NOTE?", r: "heard by ibnotify"}
       - {q: "FILE?", r: "from a file"}
       - {q: "LIST?", r: "by SendList"}
       - {q: "BYTES?", r: "by SendDataBytes"}
@@ -189,6 +194,19 @@ std::vector<std::string> SimSession() {
   ibrda(meter, c.buf, 100);
   ibwait(meter, CMPL);
   c.out.push_back(Outcome("ibrda", c.buf, Ibcnt()));
+  // A read whose end only a notification sees.
+  c.Write(meter, "NOTE?\n");
+  std::atomic<int> heard{-1};
+  ibrda(meter, c.buf, 100);
+  ibnotify(
+      meter, CMPL,
+      [](int, int sta, int, int cnt, void* ref) {
+        static_cast<std::atomic<int>*>(ref)->store((sta & CMPL) ? cnt : 0);
+        return 0;
+      },
+      &heard);
+  for (int i = 0; i < 1000 && heard < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  c.out.push_back("heard: " + std::string(c.buf, static_cast<size_t>(std::max(0, heard.load()))));
   const std::string in = scratch + "/query", out = scratch + "/answer";
   std::ofstream(in) << "FILE?\n";
   ibwrtf(meter, in.c_str());
@@ -280,12 +298,13 @@ TEST(Recording, EveryKindOfTransferReplays) {
   WriteSimBench(bench, file);
   std::string errors;
   const std::vector<std::string> recorded = InChildOn(Replay(bench), SimSession, errors);
-  ASSERT_EQ(recorded.size(), 12u) << errors << ::testing::PrintToString(recorded);
+  ASSERT_EQ(recorded.size(), 15u) << errors << ::testing::PrintToString(recorded);
   EXPECT_EQ(recorded[1].substr(0, 22), "read: sta 8448 cnt 13 ") << ::testing::PrintToString(recorded);
   const std::string text = Read(file);
   for (const char* dialogue : {"- q: \"BOARD?\"\n        r: \"by the board\"\n",
                                "- q: \"WRTA?\"\n        r: \"after ibwrta\"\n",
                                "- q: \"RDA?\"\n        r: \"by ibrda\"\n",
+                               "- q: \"NOTE?\"\n        r: \"heard by ibnotify\"\n",
                                "- q: \"FILE?\"\n        r: \"from a file\"\n",
                                "- q: \"LIST?\"\n        r: \"by SendList\"\n",
                                "- q: \"BYTES?\"\n        r: \"by SendDataBytes\"\n",

@@ -159,8 +159,11 @@ VEXON_API int ibonl(int ud, int v) {
       const Backend* b = BackendOfHandle(ud);                      \
       if (!b) [[unlikely]]                                         \
         return RefuseHandle(ud);                                   \
+      const bool recording = recorder::active.load(std::memory_order_relaxed); \
+      if (recording) [[unlikely]]                                  \
+        recorder::Before<&Backend::name>::Adjust args;             \
       const int sta = b->name args;                                \
-      if (recorder::active.load(std::memory_order_relaxed)) [[unlikely]] \
+      if (recording) [[unlikely]]                                  \
         recorder::After<&Backend::name>{sta}.Call args;            \
       return sta;                                                  \
     } catch (...) {                                                \

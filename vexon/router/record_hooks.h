@@ -26,6 +26,14 @@ struct After {
   void Call(Args...) const {}
 };
 
+// What the recorder changes of a call's arguments before it runs: nothing,
+// but for ibnotify (below).
+template <auto Operation>
+struct Before {
+  template <class... Args>
+  static void Adjust(Args&...) {}
+};
+
 template <>
 struct After<&Backend::ibwrt> {
   int sta;
@@ -227,6 +235,12 @@ template <>
 struct After<&Backend::ibwait> {
   int sta;
   void Call(int ud, int) const { TransferWaited(ud, sta, Moved(sta, INT_MAX)); }
+};
+// ibnotify: the program's function is called through the recorder's,
+// which records an asynchronous transfer the notice reports complete.
+template <>
+struct Before<&Backend::ibnotify> {
+  static void Adjust(int& ud, int&, NotifyCallback& cb, void*& refData) { RelayNotice(ud, cb, refData); }
 };
 template <>
 struct After<&Backend::ibstop> {

@@ -512,6 +512,31 @@ void TransferStopped(int ud) {
   s.pending.erase(ud);
 }
 
+namespace {
+
+// The program's notification function and its data, by handle.
+struct Relayed {
+  std::atomic<NotifyCallback> cb{nullptr};
+  std::atomic<void*> ref{nullptr};
+};
+Relayed relayed[kMaxHandles];
+
+int Relay(int ud, int sta, int err, int cnt, void* ref) {
+  auto* r = static_cast<Relayed*>(ref);
+  TransferWaited(ud, sta, (sta & ERR) && err == EDVR ? 0 : cnt);
+  return r->cb.load()(ud, sta, err, cnt, r->ref.load());
+}
+
+}  // namespace
+
+void RelayNotice(int ud, NotifyCallback& cb, void*& refData) {
+  if (!cb || static_cast<unsigned>(ud) >= static_cast<unsigned>(kMaxHandles)) return;
+  relayed[ud].cb.store(cb);
+  relayed[ud].ref.store(refData);
+  cb = &Relay;
+  refData = &relayed[ud];
+}
+
 void NameFound(int ud, int board, const char* name, const Backend& backend) {
   if (!active.load(std::memory_order_relaxed)) return;
   {

@@ -50,6 +50,9 @@ void BoardReadDone(int board, const void* buf, long count, int sta);
 void TransferStarted(int ud, const void* buf, int count, bool write, int sta, long moved);
 void TransferWaited(int ud, int sta, long moved);
 void TransferStopped(int ud);
+// Puts the recorder's function in place of the program's (kept for handle
+// ud) for an ibnotify: a notice with CMPL is a TransferWaited.
+void RelayNotice(int ud, NotifyCallback& cb, void*& refData);
 // A handle a back end's own name opened (its address asked of the back
 // end), and one opened on a vxi11 board's link name.
 void NameFound(int ud, int board, const char* name, const Backend& backend);
