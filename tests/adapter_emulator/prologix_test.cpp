@@ -108,6 +108,10 @@ TEST(PrologixBackEnd, SettingsAsOnTheSimulatedBus) {
   ASSERT_GT(direct.size(), 3u);
   EXPECT_EQ(direct[0], "-1");
   EXPECT_EQ(direct[2], "ask 3: sta 256 err 4 value 11");  // CMPL; iberr stays EARG from before
+  // ibonl 1 brings back the settings ibdev gave: T1s, EOS 0x140A.
+  ASSERT_GT(direct.size(), 20u);
+  EXPECT_EQ(direct[19].substr(direct[19].find("value")), "value 11");
+  EXPECT_EQ(direct[20].substr(direct[20].find("value")), "value 5130");
   EXPECT_EQ(option_session::Session(kTcp), direct);
   EXPECT_EQ(option_session::Session(kPty), direct);
 }

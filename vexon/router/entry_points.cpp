@@ -34,6 +34,7 @@ int OpenHandle(const Backend* backend, int board, const HandleConfig& config, Op
   if (ud < 0) return Fail(0, EDVR), -1;
   PlaceRecord(ud, false, board, config, linked);
   int sta = open(ud);
+  if (!(sta & ERR)) MarkOpened(ud);
   SettleHandle(ud, backend, sta);
   return (sta & ERR) ? -1 : ud;
 }
@@ -55,10 +56,13 @@ int OpenBoardHandle(const Backend* backend, int index) {
   if (!ReserveBoardHandle(index)) {
     if (BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
     PlaceRecord(index, true, index, DefaultConfig(true));
-    return (backend->openBoardHandle(index, index) & ERR) ? -1 : index;
+    const int sta = backend->openBoardHandle(index, index);
+    MarkOpened(index);
+    return (sta & ERR) ? -1 : index;
   }
   PlaceRecord(index, true, index, DefaultConfig(true));
   int sta = backend->openBoardHandle(index, index);
+  if (!(sta & ERR)) MarkOpened(index);
   SettleHandle(index, backend, sta);
   return (sta & ERR) ? -1 : index;
 }

@@ -63,13 +63,6 @@ int StoreOption(HandleConfig& c, int option, int value) {
   return prev;
 }
 
-void ResetConfig(HandleConfig& c, bool board) {
-  int pad = c[IbcPAD], sad = c[IbcSAD];
-  c = DefaultConfig(board);
-  c[IbcPAD] = pad;
-  c[IbcSAD] = sad;
-}
-
 int DeviceRefusal(int pad, int sad, int tmo, int eot, int eos) {
   if (!ValidAddress(pad, sad) || tmo < TNONE || tmo > T1000s || eot < 0 || eot > 1 || !ValidEos(eos))
     return EARG;

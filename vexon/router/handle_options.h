@@ -1,6 +1,6 @@
 // The settings of a handle, the same for every back end: the options of
-// ibconfig and ibask with their ranges and defaults, the checks of ibdev,
-// ibconfig, ibask, ibeos and ibwait, and ibonl 1's reset.
+// ibconfig and ibask with their ranges and defaults, and the checks of
+// ibdev, ibconfig, ibask, ibeos and ibwait.
 #pragma once
 
 namespace vexon {
@@ -31,8 +31,6 @@ HandleConfig DefaultConfig(bool board);
 // Sets an option, keeping IbcEOS and its parts (EOS byte, EOSrd, EOSwrt,
 // EOScmp) in step; returns the previous value.
 int StoreOption(HandleConfig& config, int option, int value);
-// ibonl 1: every setting back to its default but the address.
-void ResetConfig(HandleConfig& config, bool board);
 
 // Returned by the checks below when a call may go ahead.
 constexpr int kAllowed = -1;

@@ -18,6 +18,7 @@ struct Record {
   std::atomic<int> board{0};
   std::atomic<bool> linked{false};
   std::atomic<int> options[kOptionSlots] = {};
+  HandleConfig opening;  // under writer
 };
 
 Record records[kMaxHandles];
@@ -51,6 +52,13 @@ void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config, bo
   r.linked.store(linked, std::memory_order_relaxed);
   r.board.store(board, std::memory_order_relaxed);
   Write(r, config);
+  r.opening = config;
+}
+
+void MarkOpened(int ud) {
+  Record& r = records[ud];
+  std::lock_guard l(r.writer);
+  r.opening = OptionsOf(ud);
 }
 
 int SetOptionOf(int ud, int option, int value) {
@@ -65,9 +73,7 @@ int SetOptionOf(int ud, int option, int value) {
 void ResetRecord(int ud) {
   Record& r = records[ud];
   std::lock_guard l(r.writer);
-  HandleConfig c = OptionsOf(ud);
-  ResetConfig(c, r.isBoard.load(std::memory_order_relaxed));
-  Write(r, c);
+  Write(r, r.opening);
 }
 
 void MoveRecord(int ud, int board) { records[ud].board.store(board, std::memory_order_relaxed); }

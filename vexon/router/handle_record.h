@@ -25,7 +25,10 @@ HandleConfig OptionsOf(int ud);
 void PlaceRecord(int ud, bool isBoard, int board, const HandleConfig& config, bool linked = false);
 // Sets an option as StoreOption does; returns the previous value.
 int SetOptionOf(int ud, int option, int value);
-// ibonl 1: every option back to its default but the address.
+// The handle's back end opened it: its settings now are those ibonl 1
+// restores.
+void MarkOpened(int ud);
+// ibonl 1: every setting back to what it was when the handle was opened.
 void ResetRecord(int ud);
 // A device handle moved to another board of its back end.
 void MoveRecord(int ud, int board);
