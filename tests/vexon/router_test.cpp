@@ -60,4 +60,37 @@ TEST(Router, BoardIndexesHandlesAndSettings) {
   EXPECT_EQ(errors, "vexon: gpib5: /nonexistent/adapter: No such file or directory\n");
 }
 
+// ibonl 1 puts back the settings the handle was opened with, and what the
+// bus holds of them.
+TEST(Router, ResetPutsBackTheOpeningSettings) {
+  std::string errors;
+  const int status = InChild(
+      [] {
+        vexon::UseBus(ThreeBoards());
+        auto asked = [](int ud, int option) {
+          int v = -1;
+          return (ibask(ud, option, &v) & ERR) ? -1 : v;
+        };
+        const int dev = ibdev(0, 1, 0, T1s, 0, 0x140A);
+        ibconfig(dev, IbcTMO, T3s);
+        ibeos(dev, 0);
+        ibconfig(dev, IbcEOT, 1);
+        if ((ibonl(dev, 1) & ERR) || asked(dev, IbcTMO) != T1s || asked(dev, IbcEOS) != 0x140A ||
+            asked(dev, IbcEOT) != 0)
+          return false;
+        const int board = ibfindA("gpib0");
+        short lines = 0;
+        ibconfig(board, IbcSRE, 1);
+        if ((iblines(board, &lines) & ERR) || !(lines & 0x1000)) return false;  // REN asserted
+        if ((ibonl(board, 1) & ERR) || asked(board, IbcSRE) != 0) return false;
+        if ((iblines(board, &lines) & ERR) || (lines & 0x1000)) return false;  // and released
+        // A board's own address and role are its opening settings.
+        const int other = ibfindA("gpib2");
+        ibconfig(other, IbcPAD, 9);
+        return !(ibonl(other, 1) & ERR) && asked(other, IbcPAD) == 3 && asked(other, IbcSC) == 0;
+      },
+      errors);
+  EXPECT_EQ(status, 0) << errors;
+}
+
 }  // namespace

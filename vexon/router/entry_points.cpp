@@ -143,6 +143,11 @@ VEXON_API int ibonl(int ud, int v) {
     int sta = b->ibonl(ud, v);
     if (sta & ERR) return sta;
     if (v == 1) {
+      // What the bus holds of a setting changed since (REN, a board's
+      // address or role) goes back with it.
+      const HandleConfig now = OptionsOf(ud), opening = OpeningOf(ud);
+      for (int option = 1; option < kOptionSlots && b->configure; ++option)
+        if (now[option] != opening[option] && !b->configure(ud, option, opening[option])) return LastStatus();
       ResetRecord(ud);
     } else {
       // The board's own settings go back to their defaults with its handle.

@@ -70,6 +70,12 @@ int SetOptionOf(int ud, int option, int value) {
   return prev;
 }
 
+HandleConfig OpeningOf(int ud) {
+  Record& r = records[ud];
+  std::lock_guard l(r.writer);
+  return r.opening;
+}
+
 void ResetRecord(int ud) {
   Record& r = records[ud];
   std::lock_guard l(r.writer);

@@ -28,6 +28,8 @@ int SetOptionOf(int ud, int option, int value);
 // The handle's back end opened it: its settings now are those ibonl 1
 // restores.
 void MarkOpened(int ud);
+// The settings the handle had when it was opened.
+HandleConfig OpeningOf(int ud);
 // ibonl 1: every setting back to what it was when the handle was opened.
 void ResetRecord(int ud);
 // A device handle moved to another board of its back end.
