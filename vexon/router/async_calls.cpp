@@ -66,9 +66,7 @@ Table& Transfers() {
 bool BoardHandle(int ud) { return ud < kFirstDeviceHandle; }
 
 // The handle's own status bits, as the back end's ibwait answers at once.
-int BaseBits(const Backend& b, int ud) {
-  return b.own.ibwait(ud, 0) & ~(ERR | TIMO | END | CMPL | RQS | SRQI);
-}
+int BaseBits(const Backend& b, int ud) { return OwnBits(b.own.ibwait, ud); }
 
 // What a wait or a notification sees: CMPL unless a transfer runs, and a
 // finished transfer's outcome.

@@ -99,6 +99,12 @@ struct Backend {
   } own;
 };
 
+// A handle's own status bits (CIC, ATN, REM, LOK), as an ibwait with mask 0
+// answers them at once.
+inline int OwnBits(int (*ibwait)(int ud, int mask), int ud) {
+  return ibwait(ud, 0) & ~(ERR | TIMO | END | CMPL | RQS | SRQI);
+}
+
 // The same operations with every empty one filled: by what the router builds
 // from the operations the back end has (async_calls.h, built_routines.h),
 // else by its default.

@@ -240,9 +240,6 @@ void ReceiveSetup(int board, uint16_t address) {
   SendCommands(board, bytes);
 }
 
-// A handle's own status bits, as its ibwait answers at once.
-int BaseOf(const Backend& b, int ud) { return b.ibwait(ud, 0) & ~(ERR | TIMO | END | CMPL | RQS | SRQI); }
-
 // The board and address of a device handle, by the back end's ibask; false
 // once the failure is left.
 bool DeviceAt(const Backend& b, int ud, int& board, uint16_t& address) {
@@ -263,7 +260,7 @@ int AsHandles(int base) {
 // Control to the handle's device; a board handle passes it to no one.
 int PassControlTo(int ud) {
   const Backend& b = *BackendOfHandle(ud);
-  const int base = BaseOf(b, ud);
+  const int base = OwnBits(b.ibwait, ud);
   if (ud < kFirstDeviceHandle) return Fail(base, ECAP);
   int board = 0;
   uint16_t address = 0;
@@ -277,7 +274,7 @@ int PassControlTo(int ud) {
 // handle's own response is its option IbcPPC.
 int ConfigureResponse(int ud, int v) {
   const Backend& b = *BackendOfHandle(ud);
-  const int base = BaseOf(b, ud);
+  const int base = OwnBits(b.ibwait, ud);
   if (v != 0 && (v < command::PPE || v > 0x7F)) return Fail(base, EARG);
   if (ud < kFirstDeviceHandle) return b.ibconfig(ud, IbcPPC, v);
   int board = 0;
@@ -298,7 +295,7 @@ int ListenerAt(int ud, int pad, int sad, short* listen) {
     return Fail(0, EARG);
   int board = ud;
   if (ud >= kFirstDeviceHandle && (b.ibask(ud, IbcBNA, &board) & ERR)) return LastStatus();
-  const int base = BaseOf(b, ud);
+  const int base = OwnBits(b.ibwait, ud);
   const uint16_t pads[] = {static_cast<uint16_t>(pad), NOADDR};
   uint16_t found[32] = {};
   b.FindLstn(board, pads, found, 32);

@@ -53,17 +53,12 @@ int OpenDevice(const Backend* b, int board, int pad, int sad, int tmo, int eot, 
 // board's default settings. A board handle that is open already is opened
 // afresh and stays open whatever its back end answers.
 int OpenBoardHandle(const Backend* backend, int index) {
-  if (!ReserveBoardHandle(index)) {
-    if (BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
-    PlaceRecord(index, true, index, DefaultConfig(true));
-    const int sta = backend->openBoardHandle(index, index);
-    MarkOpened(index);
-    return (sta & ERR) ? -1 : index;
-  }
+  const bool fresh = ReserveBoardHandle(index);
+  if (!fresh && BackendOfHandle(index) != backend) return Fail(0, EDVR), -1;  // still opening elsewhere
   PlaceRecord(index, true, index, DefaultConfig(true));
-  int sta = backend->openBoardHandle(index, index);
-  if (!(sta & ERR)) MarkOpened(index);
-  SettleHandle(index, backend, sta);
+  const int sta = backend->openBoardHandle(index, index);
+  if (!fresh || !(sta & ERR)) MarkOpened(index);
+  if (fresh) SettleHandle(index, backend, sta);
   return (sta & ERR) ? -1 : index;
 }
 
